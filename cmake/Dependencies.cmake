@@ -1,0 +1,22 @@
+# Every dependency comes from a Debian package (tools/deps.txt).
+find_package(Threads REQUIRED)
+find_package(CURL REQUIRED)
+find_package(nlohmann_json REQUIRED)
+find_package(ODBC REQUIRED)
+find_package(OpenSSL REQUIRED)
+find_package(PNG REQUIRED)
+find_package(ZLIB REQUIRED)
+find_package(SQLite3 REQUIRED)
+find_package(PkgConfig REQUIRED)
+# cpp-httplib ships no CMake package; its pkg-config file carries the OpenSSL/zlib/brotli
+# defines that change its class layouts, so every user must take them from here.
+pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+if(PAVONA_GUI)
+  find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test)
+endif()
+if(PAVONA_TESTS)
+  find_package(GTest REQUIRED)
+endif()
+if(PAVONA_BENCH)
+  find_package(benchmark REQUIRED)
+endif()
