@@ -1,0 +1,91 @@
+// The report texts are written key by key in a fixed order without white space, so the same line
+// always gives the same bytes (the spool's hash and the server's de-duplication rely on it).
+#include "pos/AgentReport.h"
+
+#include "common/Text.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace pavona {
+namespace {
+
+std::string Dec(std::int64_t v) { return std::to_string(v); }
+
+} // namespace
+
+std::string MakeTxKey(const std::string& receipt, int seq) { return Trim(receipt) + ":" + std::to_string(seq); }
+
+std::string UtcStamp(TDateTime localTime) {
+    if (localTime == 0) return {};
+    // POS time is Korean standard time, which has no daylight saving: UTC is always 9 hours earlier.
+    std::int64_t ms = ToMSecs(localTime) - 540LL * 60 * 1000;
+    ms -= ((ms % 1000) + 1000) % 1000; // whole seconds: the fraction is dropped, not rounded
+    return FormatDateTime("yyyy-mm-dd\"T\"hh:nn:ss\"Z\"", FromMSecs(ms));
+}
+
+std::string JsonQty(double x) {
+    if (!std::isfinite(x)) return "0";
+    if (x == std::trunc(x) && std::fabs(x) < 9.2e18) return Dec(static_cast<std::int64_t>(x));
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15g", x);
+    std::string s = buf;
+    if (s.find('e') == std::string::npos) return s;
+    // Tiny quantities never come from POS data; write them without an exponent all the same.
+    std::snprintf(buf, sizeof buf, "%.20f", x);
+    s = buf;
+    while (!s.empty() && s.back() == '0') s.pop_back();
+    if (!s.empty() && s.back() == '.') s.pop_back();
+    return s;
+}
+
+std::string LineJson(const TReportLine& l) {
+    std::string s = "{\"tx_key\":" + JsonStr(l.TxKey);
+    s += ",\"sold_at\":" + JsonStr(UtcStamp(l.SoldAtLocal));
+    s += ",\"vendor_item_code\":" + JsonStr(l.VendorItemCode);
+    s += ",\"vendor_item_name\":" + JsonStr(l.VendorItemName);
+    s += ",\"barcode\":" + JsonStr(l.Barcode);
+    s += ",\"quantity\":" + JsonQty(l.Quantity);
+    s += ",\"unit_price\":" + Dec(l.UnitPrice);
+    s += ",\"amount\":" + Dec(l.Amount);
+    s += ",\"discount_amount\":" + Dec(l.DiscountAmount);
+    if (!l.MemberNo.empty()) s += ",\"member_no\":" + JsonStr(l.MemberNo);
+    if (!l.PosNo.empty()) s += ",\"pos_no\":" + JsonStr(l.PosNo);
+    if (!l.ReceiptNo.empty()) s += ",\"receipt_no\":" + JsonStr(l.ReceiptNo);
+    if (l.HasOwnDiscount) s += ",\"own_discount\":" + Dec(l.OwnDiscount);
+    return s + "}";
+}
+
+std::string CouponJson(const TReportCoupon& c) {
+    return "{\"code\":" + Dec(c.Code) + ",\"title\":" + JsonStr(c.Title) + ",\"sponsor_name\":" + JsonStr(c.SponsorName) +
+           ",\"type\":" + Dec(c.CouponType) + ",\"options\":" + Dec(c.Options) + ",\"limit_amount\":" +
+           Dec(c.LimitAmount) + ",\"limit_cycle_type\":" + Dec(c.LimitCycleType) + ",\"limit_cycle\":" +
+           Dec(c.LimitCycle) + ",\"seen_lines\":" + Dec(c.SeenLines) + ",\"seen_amount\":" + Dec(c.SeenAmount) + "}";
+}
+
+std::string CancelJson(const TCancelOut& o) {
+    std::string s = "{\"tx_key\":" + JsonStr(o.TxKey) + ",\"kind\":" + JsonStr(o.Kind);
+    if (o.HasCorrected) s += ",\"corrected_discount_amount\":" + Dec(o.Corrected);
+    s += ",\"reason\":" + JsonStr(o.Reason) + ",\"occurred_at\":" + JsonStr(UtcStamp(o.OccurredAtLocal)) + "}";
+    return s;
+}
+
+std::vector<std::string> SelfTestLines(int count, const std::string& code, const std::string& name, TDateTime t) {
+    std::vector<std::string> out;
+    if (count <= 0) return out;
+    const std::string prefix = "KESTREL-SELFTEST-" + FormatDateTime("yyyymmdd", t);
+    for (int i = 1; i <= count; ++i) {
+        TReportLine l;
+        l.TxKey = prefix + ":" + std::to_string(i);
+        l.SoldAtLocal = IncSecond(t, -600);
+        l.VendorItemCode = Trim(code).empty() ? "SELFTEST" : Trim(code);
+        l.VendorItemName = Trim(name).empty() ? "왕복 시험" : name;
+        l.Quantity = 1;
+        l.UnitPrice = 100;
+        l.Amount = 100;
+        out.push_back(LineJson(l));
+    }
+    return out;
+}
+
+} // namespace pavona

@@ -1,0 +1,56 @@
+// What the agent reports, as records and as the exact JSON text of each: sale lines, coupons of the
+// coupon master, corrections; the transaction key; the self-test lines of the round trip.
+#pragma once
+
+#include "common/DateTime.h"
+#include "common/JsonText.h"
+#include "pos/PosRows.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pavona {
+
+struct TReportLine {
+    std::string TxKey;
+    TDateTime SoldAtLocal = 0;
+    std::string VendorItemCode;
+    std::string VendorItemName;
+    std::string Barcode;
+    double Quantity = 0;
+    std::int64_t UnitPrice = 0;
+    std::int64_t Amount = 0;
+    std::int64_t DiscountAmount = 0;
+    std::string MemberNo;
+    std::string PosNo;
+    std::string ReceiptNo;
+    bool HasOwnDiscount = false;
+    std::int64_t OwnDiscount = 0;
+};
+
+struct TReportCoupon {
+    std::int64_t Code = 0;
+    std::string Title;
+    std::string SponsorName;
+    int CouponType = 0;
+    int Options = 0;
+    std::int64_t LimitAmount = 0;
+    int LimitCycleType = 0;
+    int LimitCycle = 0;
+    std::int64_t SeenLines = 0;
+    std::int64_t SeenAmount = 0;
+};
+
+// The receipt number trimmed, ":" and the line number: one key for a sale line everywhere.
+std::string MakeTxKey(const std::string& receipt, int seq);
+// Korean local time written as UTC ("yyyy-mm-ddThh:nn:ssZ", whole seconds); empty for 0.
+std::string UtcStamp(TDateTime localTime);
+// An integer when there is no fraction, else the shortest text with at most 15 significant digits.
+std::string JsonQty(double x);
+std::string LineJson(const TReportLine& line);
+std::string CouponJson(const TReportCoupon& coupon);
+std::string CancelJson(const TCancelOut& correction);
+std::vector<std::string> SelfTestLines(int count, const std::string& code, const std::string& name, TDateTime t);
+
+} // namespace pavona
