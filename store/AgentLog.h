@@ -31,5 +31,7 @@ void PruneLogs(int days);
 void RecordQueryRun(const std::string& name, const std::string& sql, const std::string& params,
                     const std::string& error, int rows, int ms);
 std::vector<TQueryRun> QueryRuns();
+// Empties the query log, so a test starts from the state of a fresh process. Never called by the agent.
+void ClearQueryRunsForTests();
 
 } // namespace pavona
