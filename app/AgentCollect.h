@@ -1,0 +1,31 @@
+// The collection window of each report cycle, the busy hours that stretch the collection period,
+// the spool day of a window and the recent whole days the status heartbeat counts.
+#pragma once
+
+#include "common/DateTime.h"
+
+#include <string>
+#include <vector>
+
+namespace pavona {
+
+struct TCollectParams {
+    int LagMinutes = 10;
+    int OverlapMinutes = 5;
+    int MaxMinutes = 1440; // 0 or less: no limit
+    TDateTime CollectFrom = 0;
+};
+
+struct TCollectWindow {
+    TDateTime FromT = 0;
+    TDateTime ToT = 0;
+};
+
+bool IsPeakHour(int hour);
+int CollectInterval(int hour, int normalMinutes, int peakMinutes);
+// False (and both bounds 0) when there is nothing new to read yet.
+bool CollectWindow(const TCollectParams& p, TDateTime now, TDateTime watermark, TCollectWindow& window);
+std::string SpoolDayOf(const TCollectWindow& window, TDateTime watermark);
+std::vector<TDateTime> LastFullDays(int n, TDateTime since, TDateTime to);
+
+} // namespace pavona
