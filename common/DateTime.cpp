@@ -217,4 +217,25 @@ bool ParseStampText(std::string_view text, TDateTime& out) {
     return true;
 }
 
+std::string FormatInvariant(TDateTime t) {
+    const TDateParts p = DecodeDateTime(t);
+    if (p.Hour == 0 && p.Minute == 0 && p.Second == 0 && p.MSec == 0) return FormatDateTime("mm/dd/yyyy", t);
+    return FormatDateTime("mm/dd/yyyy hh:nn:ss", t);
+}
+
+TDateTime ParseInvariant(std::string_view text) {
+    int m, d, y, h = 0, n = 0, s = 0;
+    if (text.size() != 10 && text.size() != 19) return 0;
+    if (text[2] != '/' || text[5] != '/') return 0;
+    if (!Digits(text, 0, 2, m) || !Digits(text, 3, 2, d) || !Digits(text, 6, 4, y)) return 0;
+    if (text.size() == 19) {
+        if (text[10] != ' ' || text[13] != ':' || text[16] != ':') return 0;
+        if (!Digits(text, 11, 2, h) || !Digits(text, 14, 2, n) || !Digits(text, 17, 2, s)) return 0;
+        if (h > 23 || n > 59 || s > 59) return 0;
+    }
+    TDateTime day;
+    if (!TryEncodeDate(y, m, d, day)) return 0;
+    return FromMSecs(ToMSecs(day) + ((static_cast<std::int64_t>(h) * 60 + n) * 60 + s) * 1000);
+}
+
 } // namespace pavona

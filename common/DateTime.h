@@ -55,4 +55,10 @@ bool ParseDay(std::string_view text, TDateTime& out);
 // "yyyy-mm-dd hh:nn:ss" with an optional ".zzz"; nothing else around it.
 bool ParseStampText(std::string_view text, TDateTime& out);
 
+// The settings file's invariant form: "mm/dd/yyyy hh:nn:ss", the time left out at exactly midnight;
+// an unset value (0) is written as "12/30/1899".
+std::string FormatInvariant(TDateTime t);
+// Reads that form back; anything that does not parse reads as unset (0).
+TDateTime ParseInvariant(std::string_view text);
+
 } // namespace pavona

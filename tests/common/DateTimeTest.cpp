@@ -66,4 +66,22 @@ TEST(DateTime, DayOfTheWeekIsMondayFirst) {
     EXPECT_EQ(DayOfTheWeek(EncodeDateTime(2026, 10, 11, 23, 59, 59)), 7);
 }
 
+TEST(DateTime, InvariantFormRoundTripsAndLeavesMidnightAsADate) {
+    struct Case {
+        TDateTime t;
+        const char* text;
+    } cases[] = {
+        {EncodeDateTime(2026, 10, 6, 9, 40, 1), "10/06/2026 09:40:01"},
+        {EncodeDate(2026, 10, 6), "10/06/2026"},
+        {0, "12/30/1899"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FormatInvariant(c.t), c.text);
+        EXPECT_EQ(ParseInvariant(c.text), c.t) << c.text;
+    }
+    for (const char* bad : {"", "2026-10-06", "13/01/2026", "10/06/2026 9:40:01", "10/06/2026 24:00:00", "x"})
+        EXPECT_EQ(ParseInvariant(bad), 0) << bad;
+}
+
 } // namespace pavona
+
