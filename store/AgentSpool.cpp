@@ -1,0 +1,424 @@
+// The spool store: durable appends (batched per collection window), pending/sent bookkeeping with a
+// per-day cache keyed on file sizes, the folder size limit and the atomically replaced state files.
+#include "store/AgentSpool.h"
+
+#include "common/Text.h"
+#include "platform/Clock.h"
+#include "platform/Platform.h"
+
+#include <algorithm>
+
+namespace pavona {
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+constexpr std::int64_t kMeasureEveryMs = 5000;
+
+enum class TLineKind { Blank, Bad, Entry };
+
+// One spool line (without its line break): key, tab, hash, tab, payload.
+TLineKind ParseSpoolLine(std::string_view line, std::string& key, std::string& payload, std::uint32_t& hash) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (Trim(line).empty()) return TLineKind::Blank;
+    // A line that is not UTF-8 was damaged on disk; it is counted, never sent.
+    if (!Utf8Valid(line)) return TLineKind::Bad;
+    const size_t tab1 = line.find('\t');
+    if (tab1 == std::string_view::npos) return TLineKind::Bad;
+    const size_t tab2 = line.find('\t', tab1 + 1);
+    if (tab2 == std::string_view::npos) return TLineKind::Bad;
+    const std::string_view payloadView = line.substr(tab2 + 1);
+    hash = PayloadHash(payloadView);
+    if (line.substr(tab1 + 1, tab2 - tab1 - 1) != std::to_string(hash)) return TLineKind::Bad;
+    key.assign(line.substr(0, tab1));
+    payload.assign(payloadView);
+    return TLineKind::Entry;
+}
+
+// A sent-file line, trimmed; empty when it names nothing. Undecodable lines name nothing.
+std::string SentLineText(std::string_view line) {
+    if (!Utf8Valid(line)) return {};
+    return Trim(line);
+}
+
+// The identity of a correction: its key (case-insensitive) and its payload hash.
+std::string CorrectionId(std::string_view key, std::uint32_t hash) {
+    return LowerAscii(key) + "\t" + std::to_string(hash);
+}
+
+// Splits `data` into the whole lines (ending in LF) and the piece after the last LF.
+void SplitWhole(std::string_view data, std::vector<std::string_view>& lines, std::string_view& tail) {
+    lines.clear();
+    size_t start = 0;
+    for (;;) {
+        const size_t lf = data.find('\n', start);
+        if (lf == std::string_view::npos) break;
+        lines.push_back(data.substr(start, lf - start));
+        start = lf + 1;
+    }
+    tail = data.substr(start);
+}
+
+bool HasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
+
+} // namespace
+
+std::uint32_t PayloadHash(std::string_view payload) {
+    std::uint32_t h = 2166136261u;
+    for (const char c : payload) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 16777619u;
+    }
+    return h;
+}
+
+TDateTime ParseStamp(std::string_view text) {
+    if (Utf8Length(text) <= 18) return 0;
+    auto part = [&](size_t start, size_t count, int otherwise) {
+        int v = 0;
+        return TryParseInt(Utf8Mid(text, start, count), v) ? v : otherwise;
+    };
+    const int y = part(0, 4, 0), mo = part(5, 2, 0), d = part(8, 2, 0);
+    const int h = part(11, 2, 99), mi = part(14, 2, 99), s = part(17, 2, 99);
+    if (y < 2000 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59) return 0;
+    if (!IsValidDate(y, mo, d)) return 0;
+    return EncodeDateTime(y, mo, d, h, mi, s);
+}
+
+std::vector<std::string> KeysWithout(const std::vector<std::string>& keys,
+                                     const std::vector<std::string>& remove) {
+    if (remove.empty()) return keys;
+    const std::unordered_set<std::string> drop(remove.begin(), remove.end());
+    std::vector<std::string> out;
+    for (const std::string& k : keys)
+        if (!drop.count(k)) out.push_back(k);
+    return out;
+}
+
+bool IsCorrectionDay(std::string_view day) {
+    return EndsWith(day, "-cancel");
+}
+
+TSpool::TSpool(const std::string& dir, std::int64_t maxBytes, std::shared_ptr<TSpoolFiles> files)
+    : FFiles(files ? std::move(files) : PlatformSpoolFiles()), FDir(dir), FMaxBytes(maxBytes) {
+    if (FDir.empty() || FDir.back() != platform::kPathSep) FDir.push_back(platform::kPathSep);
+    // A folder that cannot be made shows up as failed writes later.
+    FFiles->MakeDirs(dir);
+}
+
+TSpool::~TSpool() {
+    DiscardBatch();
+}
+
+std::string TSpool::SpoolPath(const std::string& day) const {
+    return FDir + "spool-" + day + ".jsonl";
+}
+std::string TSpool::SentPath(const std::string& day) const {
+    return FDir + "sent-" + day + ".txt";
+}
+
+bool TSpool::Append(const std::string& day, const std::string& key, const std::string& payload) {
+    if (Full()) return false;
+    // A day that is not a plain name, or a key or payload that would break the line format, would
+    // corrupt the file or stay pending for ever; such a line is refused instead.
+    if (day.empty() || day.find_first_of("/\\") != std::string::npos || HasLineBreak(day)) return false;
+    if (key.empty() || key.find('\t') != std::string::npos || HasLineBreak(key) || Trim(key) != key)
+        return false;
+    if (HasLineBreak(payload)) return false;
+
+    const std::string line = key + "\t" + std::to_string(PayloadHash(payload)) + "\t" + payload + "\r\n";
+    const std::string path = SpoolPath(day);
+    bool ok = true;
+    if (FBatching) {
+        TBatchFile& b = FBatch[path];
+        b.Text += line;
+        ++b.Count;
+    } else {
+        ok = AppendLinesTo(*FFiles, path, line, true);
+    }
+    if (ok) FBytesNow += static_cast<std::int64_t>(Utf8Length(key) + 2 * Utf8Length(payload) + 16);
+    return ok;
+}
+
+void TSpool::BeginBatch() {
+    DiscardBatch();
+    FBatching = true;
+}
+
+int TSpool::EndBatch() {
+    if (!FBatching) return 0;
+    FBatching = false;
+    int lost = 0;
+    // Each file is flushed to disk before this returns, so a watermark moved afterwards never
+    // covers lines that exist only in memory.
+    for (const auto& [path, b] : FBatch)
+        if (!AppendLinesTo(*FFiles, path, b.Text, true)) lost += b.Count;
+    FBatch.clear();
+    return lost;
+}
+
+void TSpool::DiscardBatch() {
+    FBatching = false;
+    FBatch.clear();
+}
+
+bool TSpool::RefreshDay(const std::string& day, TDayCache& cache, std::vector<TCachedEntry>& tailEntries,
+                        std::vector<std::string>& tailSent, int& tailBad) {
+    tailEntries.clear();
+    tailSent.clear();
+    tailBad = 0;
+    const bool correction = IsCorrectionDay(day);
+    const std::string spoolPath = SpoolPath(day), sentPath = SentPath(day);
+    const std::int64_t spoolSize = FFiles->Size(spoolPath);
+    const std::int64_t sentSize = std::max<std::int64_t>(FFiles->Size(sentPath), 0);
+
+    // Files only grow; anything else (a file replaced by hand) starts the day afresh.
+    const bool shrunk = spoolSize < cache.SpoolDone || sentSize < cache.SentDone;
+    const bool grewCompact = cache.Compact && (spoolSize != cache.SpoolDone || sentSize != cache.SentDone);
+    if (shrunk || grewCompact) cache = TDayCache{};
+
+    auto hidden = [&](const std::string& key, std::uint32_t hash) {
+        const std::string lower = LowerAscii(key);
+        return cache.SentKeys.count(lower) > 0 || cache.SentHashed.count(CorrectionId(key, hash)) > 0;
+    };
+    std::vector<std::string_view> lines;
+    std::string_view tail;
+    std::string data;
+
+    if (sentSize > cache.SentDone) {
+        if (!FFiles->ReadRange(sentPath, cache.SentDone, sentSize - cache.SentDone, data)) return false;
+        std::string_view view = data;
+        std::int64_t skipped = 0;
+        if (cache.SentDone == 0 && StartsWith(view, kBom)) {
+            view.remove_prefix(kBom.size());
+            skipped = static_cast<std::int64_t>(kBom.size());
+        }
+        SplitWhole(view, lines, tail);
+        bool added = false;
+        for (const std::string_view line : lines) {
+            const std::string text = SentLineText(line);
+            if (text.empty()) continue;
+            const size_t tab = text.find('\t');
+            if (tab == std::string::npos)
+                cache.SentKeys.insert(LowerAscii(text));
+            else
+                cache.SentHashed.insert(LowerAscii(Trim(text.substr(0, tab))) + "\t" +
+                                        Trim(text.substr(tab + 1)));
+            added = true;
+        }
+        cache.SentDone += skipped + static_cast<std::int64_t>(view.size() - tail.size());
+        if (added) std::erase_if(cache.Entries, [&](const TCachedEntry& e) { return hidden(e.Key, e.Hash); });
+        const std::string text = SentLineText(tail);
+        if (!text.empty()) tailSent.push_back(text);
+    }
+
+    if (spoolSize > cache.SpoolDone) {
+        if (!FFiles->ReadRange(spoolPath, cache.SpoolDone, spoolSize - cache.SpoolDone, data)) return false;
+        std::string_view view = data;
+        std::int64_t skipped = 0;
+        if (cache.SpoolDone == 0 && StartsWith(view, kBom)) {
+            view.remove_prefix(kBom.size());
+            skipped = static_cast<std::int64_t>(kBom.size());
+        }
+        SplitWhole(view, lines, tail);
+        TCachedEntry e;
+        for (const std::string_view line : lines) {
+            const TLineKind kind = ParseSpoolLine(line, e.Key, e.Payload, e.Hash);
+            if (kind == TLineKind::Bad) ++cache.Bad;
+            if (kind != TLineKind::Entry) continue;
+            // The same correction spooled again (its window read twice) is sent once.
+            if (correction && !cache.Seen.insert(CorrectionId(e.Key, e.Hash)).second) continue;
+            if (!hidden(e.Key, e.Hash)) cache.Entries.push_back(e);
+        }
+        cache.SpoolDone += skipped + static_cast<std::int64_t>(view.size() - tail.size());
+        switch (ParseSpoolLine(tail, e.Key, e.Payload, e.Hash)) {
+        case TLineKind::Bad:
+            ++tailBad;
+            break;
+        case TLineKind::Entry:
+            if ((!correction || !cache.Seen.count(CorrectionId(e.Key, e.Hash))) && !hidden(e.Key, e.Hash))
+                tailEntries.push_back(e);
+            break;
+        case TLineKind::Blank:
+            break;
+        }
+    }
+
+    if (cache.Entries.empty() && spoolSize == cache.SpoolDone && sentSize == cache.SentDone) {
+        cache.SentKeys.clear();
+        cache.SentHashed.clear();
+        cache.Seen.clear();
+        cache.Compact = true;
+    }
+    return true;
+}
+
+bool TSpool::PendingCached(const std::string& day, std::vector<TCachedEntry>& entries) {
+    entries.clear();
+    FBadLines = 0;
+    if (FFiles->Size(SpoolPath(day)) < 0) {
+        FDays.erase(day);
+        return true;
+    }
+    TDayCache& cache = FDays[day];
+    std::vector<TCachedEntry> tailEntries;
+    std::vector<std::string> tailSent;
+    int tailBad = 0;
+    if (!RefreshDay(day, cache, tailEntries, tailSent, tailBad)) return false;
+
+    // A sent line still being written counts as it stands, as a fresh read of the file would.
+    std::unordered_set<std::string> tailKeys, tailHashed;
+    for (const std::string& text : tailSent) {
+        const size_t tab = text.find('\t');
+        if (tab == std::string::npos)
+            tailKeys.insert(LowerAscii(text));
+        else
+            tailHashed.insert(LowerAscii(Trim(text.substr(0, tab))) + "\t" + Trim(text.substr(tab + 1)));
+    }
+    auto keep = [&](const TCachedEntry& e) {
+        return tailSent.empty() ||
+               (!tailKeys.count(LowerAscii(e.Key)) && !tailHashed.count(CorrectionId(e.Key, e.Hash)));
+    };
+    for (const TCachedEntry& e : cache.Entries)
+        if (keep(e)) entries.push_back(e);
+    for (const TCachedEntry& e : tailEntries)
+        if (keep(e)) entries.push_back(e);
+    FBadLines = cache.Bad + tailBad;
+    return true;
+}
+
+bool TSpool::Pending(const std::string& day, std::vector<TSpoolEntry>& entries) {
+    entries.clear();
+    std::vector<TCachedEntry> cached;
+    if (!PendingCached(day, cached)) return false;
+    entries.reserve(cached.size());
+    for (TCachedEntry& e : cached)
+        entries.push_back(TSpoolEntry{std::move(e.Key), std::move(e.Payload), false});
+    return true;
+}
+
+std::vector<std::string> TSpool::PendingDays() {
+    std::vector<std::string> names, days;
+    if (!FFiles->List(FDir, names)) return days;
+    std::sort(names.begin(), names.end());
+    std::vector<TCachedEntry> entries;
+    for (const std::string& name : names) {
+        // Sales day files only: "spool-" + yyyy-mm-dd + ".jsonl"; correction files are longer.
+        if (name.size() != 22 || !StartsWith(name, "spool-") || !EndsWith(name, ".jsonl")) continue;
+        const std::string day = name.substr(6, 10);
+        if (PendingCached(day, entries) && !entries.empty()) days.push_back(day);
+    }
+    return days;
+}
+
+bool TSpool::MarkSent(const std::string& day, const std::vector<std::string>& keys) {
+    if (keys.empty()) return true;
+    std::string text;
+    if (!IsCorrectionDay(day)) {
+        for (const std::string& k : keys)
+            text += k + "\r\n";
+        return AppendLinesTo(*FFiles, SentPath(day), text, false);
+    }
+    // A correction is marked by its key and payload hash, so that a later, different correction of
+    // the same sale line is still sent, while the same correction spooled again is not. Each key
+    // marks the next pending entry with that key, in file order: the entries that were sent.
+    const int bad = FBadLines;
+    std::vector<TCachedEntry> pending;
+    const bool ok = PendingCached(day, pending);
+    FBadLines = bad;
+    if (!ok) return false;
+    std::vector<bool> used(pending.size(), false);
+    for (const std::string& k : keys) {
+        const std::string lower = LowerAscii(k);
+        for (size_t i = 0; i < pending.size(); ++i) {
+            if (used[i] || LowerAscii(pending[i].Key) != lower) continue;
+            used[i] = true;
+            text += pending[i].Key + "\t" + std::to_string(pending[i].Hash) + "\r\n";
+            break;
+        }
+    }
+    if (text.empty()) return true;
+    return AppendLinesTo(*FFiles, SentPath(day), text, false);
+}
+
+std::int64_t TSpool::FolderBytes() {
+    std::vector<std::string> names;
+    if (!FFiles->List(FDir, names)) return 0;
+    std::int64_t sum = 0;
+    for (const std::string& name : names)
+        sum += std::max<std::int64_t>(FFiles->Size(FDir + name), 0);
+    return sum;
+}
+
+bool TSpool::Full() {
+    if (FMaxBytes <= 0) return false;
+    const TDateTime now = Now();
+    const std::int64_t age = ToMSecs(now) - ToMSecs(FBytesAt);
+    // A clock set back also re-measures, or the estimate would stand until the clock caught up.
+    if (FBytesAt == 0 || age > kMeasureEveryMs || age < 0) {
+        FBytesNow = FolderBytes();
+        FBytesAt = now;
+    }
+    return FBytesNow >= FMaxBytes;
+}
+
+std::int64_t TSpool::Bytes() {
+    return FolderBytes();
+}
+
+std::string TSpool::ReadFirstLine(const std::string& name) {
+    std::string data;
+    if (!FFiles->ReadRange(FDir + name, 0, -1, data)) return {};
+    std::string_view view = data;
+    if (StartsWith(view, kBom)) view.remove_prefix(kBom.size());
+    const size_t lf = view.find('\n');
+    if (lf != std::string_view::npos) view = view.substr(0, lf);
+    return Trim(view);
+}
+
+bool TSpool::WriteOneLine(const std::string& name, const std::string& text) {
+    return FFiles->Replace(FDir + name, text + "\r\n");
+}
+
+TDateTime TSpool::Watermark() {
+    return ParseStamp(ReadFirstLine("watermark.txt"));
+}
+
+bool TSpool::SetWatermark(TDateTime t) {
+    // Lines still buffered in an open batch are not on disk yet; the watermark must not pass them.
+    if (FBatching && !FBatch.empty()) return false;
+    return WriteOneLine("watermark.txt", FormatStamp(t));
+}
+
+TDateTime TSpool::Since() {
+    return ParseStamp(ReadFirstLine("since.txt"));
+}
+
+bool TSpool::SetSinceOnce(TDateTime t) {
+    if (Since() > 0) return true;
+    return WriteOneLine("since.txt", FormatStamp(t));
+}
+
+bool TSpool::CheckPoint(const std::string& got, bool& pinned, std::string& have) {
+    have = ReadFirstLine("point.txt");
+    pinned = false;
+    const std::string point = Trim(got);
+    if (point.empty()) return false;
+    if (!have.empty()) return have == point;
+    pinned = WriteOneLine("point.txt", point);
+    return pinned;
+}
+
+std::string TSpool::Held() {
+    return ReadFirstLine("hold.txt");
+}
+
+bool TSpool::SetHeld(const std::string& fingerprint) {
+    if (!fingerprint.empty()) return WriteOneLine("hold.txt", fingerprint);
+    const std::string path = FDir + "hold.txt";
+    if (FFiles->Size(path) < 0) return true;
+    return FFiles->Remove(path);
+}
+
+} // namespace pavona

@@ -1,0 +1,115 @@
+// The spool: every sales line and correction is written to local day files before it is sent, and
+// stays pending until its key is in the day's sent file. Also keeps the small state files
+// (watermark, since, point, hold) of the report cycle.
+#pragma once
+
+#include "common/DateTime.h"
+#include "store/SpoolFiles.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace pavona {
+
+struct TSpoolEntry {
+    std::string Key;
+    std::string Payload;
+    bool Sent = false;
+};
+
+// 32-bit FNV-1a over the payload's bytes.
+std::uint32_t PayloadHash(std::string_view payload);
+// "yyyy-mm-dd hh:nn:ss" (separators not checked) → local date-time, 0 when not a valid stamp.
+TDateTime ParseStamp(std::string_view text);
+// The keys not listed in `remove`, in their order (exact comparison).
+std::vector<std::string> KeysWithout(const std::vector<std::string>& keys,
+                                     const std::vector<std::string>& remove);
+// True for the day names of correction files ("yyyy-mm-dd-cancel").
+bool IsCorrectionDay(std::string_view day);
+
+class TSpool {
+  public:
+    // `maxBytes` ≤ 0 means no size limit. `files` defaults to the operating system's files.
+    TSpool(const std::string& dir, std::int64_t maxBytes, std::shared_ptr<TSpoolFiles> files = nullptr);
+    ~TSpool();
+    TSpool(const TSpool&) = delete;
+    TSpool& operator=(const TSpool&) = delete;
+
+    // True when the line is durably written, or buffered in an open batch.
+    bool Append(const std::string& day, const std::string& key, const std::string& payload);
+    void BeginBatch();
+    // Writes every buffered file durably; returns the number of lines that could not be written.
+    int EndBatch();
+    void DiscardBatch();
+    bool Batching() const { return FBatching; }
+
+    // Sales days with pending entries, oldest first.
+    std::vector<std::string> PendingDays();
+    // False when a file of the day exists but cannot be read.
+    bool Pending(const std::string& day, std::vector<TSpoolEntry>& entries);
+    bool MarkSent(const std::string& day, const std::vector<std::string>& keys);
+    // Damaged lines met by the last Pending call.
+    int BadLines() const { return FBadLines; }
+
+    bool Full();
+    std::int64_t Bytes();
+
+    TDateTime Watermark();
+    bool SetWatermark(TDateTime t);
+    TDateTime Since();
+    bool SetSinceOnce(TDateTime t);
+    bool CheckPoint(const std::string& got, bool& pinned, std::string& have);
+    std::string Held();
+    bool SetHeld(const std::string& fingerprint);
+
+    const std::string& Dir() const { return FDir; }
+    std::string SpoolPath(const std::string& day) const;
+    std::string SentPath(const std::string& day) const;
+
+  private:
+    struct TCachedEntry {
+        std::string Key;
+        std::string Payload;
+        std::uint32_t Hash = 0;
+    };
+    // What one day file had pending when its spool and sent files were read up to the given sizes
+    // (whole lines only; a last line still being written is read again next time).
+    struct TDayCache {
+        std::int64_t SpoolDone = 0;
+        std::int64_t SentDone = 0;
+        bool Compact = false; // nothing pending: the key sets were dropped to save memory
+        int Bad = 0;
+        std::vector<TCachedEntry> Entries;
+        std::unordered_set<std::string> SentKeys;   // lower-cased keys that hide every entry
+        std::unordered_set<std::string> SentHashed; // lower-cased key, tab, hash: hide one correction
+        std::unordered_set<std::string> Seen;       // corrections already met (same key and hash)
+    };
+    struct TBatchFile {
+        std::string Text;
+        int Count = 0;
+    };
+
+    std::int64_t FolderBytes();
+    std::string ReadFirstLine(const std::string& name);
+    bool WriteOneLine(const std::string& name, const std::string& text);
+    bool RefreshDay(const std::string& day, TDayCache& cache, std::vector<TCachedEntry>& tailEntries,
+                    std::vector<std::string>& tailSent, int& tailBad);
+    bool PendingCached(const std::string& day, std::vector<TCachedEntry>& entries);
+
+    std::shared_ptr<TSpoolFiles> FFiles;
+    std::string FDir;
+    std::int64_t FMaxBytes = 0;
+    std::int64_t FBytesNow = 0;
+    TDateTime FBytesAt = 0;
+    int FBadLines = 0;
+    bool FBatching = false;
+    std::map<std::string, TBatchFile> FBatch;
+    std::map<std::string, TDayCache> FDays;
+};
+
+} // namespace pavona

@@ -1,0 +1,70 @@
+// The platform-backed file operations of the spool and the torn-tail-safe line append.
+#include "store/SpoolFiles.h"
+
+#include "platform/Platform.h"
+
+#include <fstream>
+
+namespace pavona {
+namespace {
+
+class TPlatformSpoolFiles final : public TSpoolFiles {
+  public:
+    bool Append(const std::string& path, const std::string& bytes, bool durable) override {
+        return platform::AppendToFile(path, bytes, durable);
+    }
+    bool Replace(const std::string& path, const std::string& bytes) override {
+        return platform::ReplaceFileAtomic(path, bytes);
+    }
+    bool ReadRange(const std::string& path, std::int64_t offset, std::int64_t count,
+                   std::string& out) override {
+        return ReadFileRange(path, offset, count, out);
+    }
+    std::int64_t Size(const std::string& path) override {
+        return platform::FileExists(path) ? platform::FileSize(path) : -1;
+    }
+    bool Remove(const std::string& path) override { return platform::RemoveFile(path); }
+    bool List(const std::string& dir, std::vector<std::string>& names) override {
+        return platform::ListFiles(dir, names);
+    }
+    bool MakeDirs(const std::string& dir) override { return platform::MakeDirs(dir); }
+};
+
+} // namespace
+
+std::shared_ptr<TSpoolFiles> PlatformSpoolFiles() {
+    static const std::shared_ptr<TSpoolFiles> files = std::make_shared<TPlatformSpoolFiles>();
+    return files;
+}
+
+bool AppendLinesTo(TSpoolFiles& files, const std::string& path, const std::string& lines, bool durable) {
+    const std::int64_t size = files.Size(path);
+    if (size > 0) {
+        std::string last;
+        // When the last byte cannot be read the break is written anyway: a blank line costs nothing,
+        // a glued line costs a sale.
+        if (!files.ReadRange(path, size - 1, 1, last) || last != "\n")
+            return files.Append(path, "\r\n" + lines, durable);
+    }
+    return files.Append(path, lines, durable);
+}
+
+bool ReadFileRange(const std::string& path, std::int64_t offset, std::int64_t count, std::string& out) {
+    out.clear();
+    if (offset < 0) return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    const std::int64_t size = static_cast<std::int64_t>(in.tellg());
+    if (size < 0) return false;
+    if (offset >= size) return true;
+    std::int64_t want = size - offset;
+    if (count >= 0 && count < want) want = count;
+    in.seekg(offset, std::ios::beg);
+    out.resize(static_cast<size_t>(want));
+    in.read(out.data(), want);
+    out.resize(static_cast<size_t>(in.gcount()));
+    return !in.bad();
+}
+
+} // namespace pavona
