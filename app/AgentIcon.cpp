@@ -1,0 +1,130 @@
+// Drawing the tray images pixel by pixel and writing them as 8-bit RGBA PNG files with libpng.
+#include "app/AgentIcon.h"
+
+#include "platform/Platform.h"
+
+#include <png.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace pavona {
+namespace {
+
+constexpr std::uint32_t kOpaque = 0xFF000000u;
+constexpr std::uint32_t kBackground = kOpaque | 0xF2F4F0u;
+constexpr std::uint32_t kDarkGreen = kOpaque | 0x15593Cu;
+constexpr std::uint32_t kRed = kOpaque | 0xC8102Eu;
+constexpr std::uint32_t kSage = kOpaque | 0x8EAE9Fu;
+
+constexpr TLimitLevel kAllLevels[] = {llUnknown, llNormal, llCaution, llImminent, llExhausted, llDisabled};
+
+// Right and bottom edges exclusive.
+void FillRect(TTrayImage& img, int x1, int y1, int x2, int y2, std::uint32_t color) {
+    for (int y = y1; y < y2; ++y)
+        for (int x = x1; x < x2; ++x)
+            img.Pixels[static_cast<size_t>(y * kTrayIconSize + x)] = color;
+}
+
+// The one-pixel outline of (i, i)–(size − i, size − i).
+void DrawRing(TTrayImage& img, int i, std::uint32_t color) {
+    const int last = kTrayIconSize - 1 - i;
+    FillRect(img, i, i, last + 1, i + 1, color);
+    FillRect(img, i, last, last + 1, last + 1, color);
+    FillRect(img, i, i, i + 1, last + 1, color);
+    FillRect(img, last, i, last + 1, last + 1, color);
+}
+
+// Encodes in memory first so a failed encoding never leaves a half-written file behind, and the
+// old file is replaced in one step.
+bool WritePng(const std::string& path, const TTrayImage& img) {
+    std::vector<png_byte> rgba;
+    rgba.reserve(img.Pixels.size() * 4);
+    for (std::uint32_t p : img.Pixels) {
+        rgba.push_back(static_cast<png_byte>(p >> 16));
+        rgba.push_back(static_cast<png_byte>(p >> 8));
+        rgba.push_back(static_cast<png_byte>(p));
+        rgba.push_back(static_cast<png_byte>(p >> 24));
+    }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = kTrayIconSize;
+    image.height = kTrayIconSize;
+    image.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr) || size == 0) {
+        png_image_free(&image);
+        return false;
+    }
+    std::string bytes(size, '\0');
+    const bool encoded = png_image_write_to_memory(&image, bytes.data(), &size, 0, rgba.data(), 0, nullptr);
+    png_image_free(&image);
+    if (!encoded) return false;
+    bytes.resize(size);
+    return platform::ReplaceFileAtomic(path, bytes);
+}
+
+} // namespace
+
+TTrayFrame TrayFrameStyle(TLimitLevel level) {
+    switch (level) {
+    case llNormal:
+        return {0, 0};
+    case llCaution:
+        return {kOpaque | 0xFFA500u, 2};
+    case llImminent:
+    case llExhausted:
+    case llDisabled:
+        return {kOpaque | 0xC00000u, 2};
+    case llUnknown:
+        break;
+    }
+    return {kOpaque | 0x909090u, 1};
+}
+
+std::string TrayIconName(TLimitLevel level) {
+    switch (level) {
+    case llUnknown:
+        return "unknown";
+    case llNormal:
+        return "normal";
+    case llCaution:
+        return "caution";
+    case llImminent:
+        return "imminent";
+    case llExhausted:
+        return "exhausted";
+    case llDisabled:
+        return "disabled";
+    }
+    return "unknown";
+}
+
+TTrayImage MakeTrayIcon(TLimitLevel level) {
+    TTrayImage img;
+    img.Pixels.fill(kBackground);
+    FillRect(img, 2, 2, 7, 7, kDarkGreen);
+    FillRect(img, 9, 2, 14, 7, kRed);
+    FillRect(img, 2, 9, 7, 14, kSage);
+    FillRect(img, 9, 9, 14, 14, kDarkGreen);
+    const TTrayFrame frame = TrayFrameStyle(level);
+    for (int i = 0; i < frame.Width; ++i)
+        DrawRing(img, i, frame.Color);
+    return img;
+}
+
+bool ExportTrayIcons(const std::string& dir) {
+    try {
+        if (!platform::MakeDirs(dir)) return false;
+        bool ok = true;
+        for (TLimitLevel level : kAllLevels)
+            ok = WritePng(platform::JoinPath(dir, "tray-" + TrayIconName(level) + ".png"),
+                          MakeTrayIcon(level)) &&
+                 ok;
+        return ok;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace pavona
