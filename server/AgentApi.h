@@ -1,0 +1,93 @@
+// The association server client: key login with a session cookie, authenticated JSON requests
+// with one re-login after 401, the four report endpoints, the policy fetch, mapping requests and
+// enrolment, and the operator's error text for every failure.
+#pragma once
+
+#include "server/AgentEnroll.h"
+#include "server/AgentPolicy.h"
+#include "server/HttpSession.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pavona {
+
+struct TReportResult {
+    bool Ok = false;
+    int Status = 0;
+    std::string Error;
+    int Accepted = 0;
+    int Duplicated = 0;
+    int Rejected = 0;
+    std::vector<std::string> RejectedKeys;
+    std::string FirstReason;
+    bool Retryable = false;
+};
+
+// The text shown when a 200 answer is not the JSON object it should be.
+extern const char* const kUnreadableAnswer;
+// The text of every operation whose base URL is not https:// (nothing is sent then).
+extern const char* const kHttpsRequired;
+
+// The operator's Korean sentence for a failed request: by status, then " [" + the first 120
+// characters of the answer + "]" when the answer text is not empty.
+std::string ServerErrorText(int status, const std::string& answer);
+
+// The report envelope: schema, store and agent time, then `content` (members without braces)
+// and the closing brace.
+std::string ReportEnvelope(const std::string& store, const std::string& agentTime,
+                           const std::string& content);
+
+enum class TReportKind { Sales, Coupons, Cancels };
+// Reads a 200 answer of the sales, coupons or cancels endpoint into `r` (Ok set to whether it
+// was readable, Error set when not).
+void ReadReportAnswer(TReportKind kind, const std::string& answer, TReportResult& r);
+
+class TAgentClient {
+  public:
+    TAgentClient(const std::string& baseUrl, const std::string& key);
+    ~TAgentClient();
+    TAgentClient(const TAgentClient&) = delete;
+    TAgentClient& operator=(const TAgentClient&) = delete;
+
+    // Connection and response time-outs (15 s and 20 s unless changed).
+    void SetTimeouts(const THttpTimeouts& t);
+    const std::string& Base() const { return FBase; }
+
+    TReportResult SendSales(const std::string& store, const std::string& agentTime,
+                            const std::string& linesJson);
+    TReportResult SendCoupons(const std::string& store, const std::string& agentTime,
+                              const std::string& couponsJson);
+    TReportResult SendCancels(const std::string& store, const std::string& agentTime,
+                              const std::string& cancelsJson);
+    TReportResult SendStatus(const std::string& store, const std::string& agentTime,
+                             const std::string& fieldsJson);
+
+    TPolicy FetchPolicy(const std::string& store);
+
+    TMappingResult RequestMapping(const std::string& store, const std::string& vendorCode,
+                                  const std::string& kind, const std::string& stdCode,
+                                  const std::string& note, const std::string& vendorName,
+                                  const std::string& spec, const std::string& barcode);
+
+    // Needs no client and no session; the time-outs default to the client's own.
+    static TEnrollResult Enroll(const std::string& baseUrl, const std::string& code,
+                                const THttpTimeouts& timeouts = {});
+
+  private:
+    bool Login();
+    std::size_t SessionCookieCount() const;
+    bool GetJson(const std::string& path, int& status, std::string& answer);
+    bool PostJson(const std::string& path, const std::string& json, int& status, std::string& answer);
+    bool Request(const std::string& path, const std::string* json, int& status, std::string& answer);
+    TReportResult SendReport(TReportKind kind, const std::string& path, const std::string& body);
+
+    std::string FBase;
+    std::string FKey;
+    std::unique_ptr<THttpSession> FHttp;
+    int FLoginStatus = 0;
+    std::string FLoginNote;
+};
+
+} // namespace pavona

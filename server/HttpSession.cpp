@@ -1,0 +1,271 @@
+// libcurl easy-interface session (see HttpSession.h).
+#include "server/HttpSession.h"
+
+#include "common/Text.h"
+#include "platform/Platform.h"
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <mutex>
+
+namespace pavona {
+
+namespace {
+
+void GlobalInit() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+const char* CurlCodeName(CURLcode code) {
+    switch (code) {
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        return "CURLE_UNSUPPORTED_PROTOCOL";
+    case CURLE_FAILED_INIT:
+        return "CURLE_FAILED_INIT";
+    case CURLE_URL_MALFORMAT:
+        return "CURLE_URL_MALFORMAT";
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return "CURLE_COULDNT_RESOLVE_PROXY";
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return "CURLE_COULDNT_RESOLVE_HOST";
+    case CURLE_COULDNT_CONNECT:
+        return "CURLE_COULDNT_CONNECT";
+    case CURLE_WEIRD_SERVER_REPLY:
+        return "CURLE_WEIRD_SERVER_REPLY";
+    case CURLE_HTTP2:
+        return "CURLE_HTTP2";
+    case CURLE_PARTIAL_FILE:
+        return "CURLE_PARTIAL_FILE";
+    case CURLE_WRITE_ERROR:
+        return "CURLE_WRITE_ERROR";
+    case CURLE_READ_ERROR:
+        return "CURLE_READ_ERROR";
+    case CURLE_OUT_OF_MEMORY:
+        return "CURLE_OUT_OF_MEMORY";
+    case CURLE_OPERATION_TIMEDOUT:
+        return "CURLE_OPERATION_TIMEDOUT";
+    case CURLE_SSL_CONNECT_ERROR:
+        return "CURLE_SSL_CONNECT_ERROR";
+    case CURLE_ABORTED_BY_CALLBACK:
+        return "CURLE_ABORTED_BY_CALLBACK";
+    case CURLE_BAD_CONTENT_ENCODING:
+        return "CURLE_BAD_CONTENT_ENCODING";
+    case CURLE_GOT_NOTHING:
+        return "CURLE_GOT_NOTHING";
+    case CURLE_SSL_ENGINE_NOTFOUND:
+        return "CURLE_SSL_ENGINE_NOTFOUND";
+    case CURLE_SEND_ERROR:
+        return "CURLE_SEND_ERROR";
+    case CURLE_RECV_ERROR:
+        return "CURLE_RECV_ERROR";
+    case CURLE_SSL_CERTPROBLEM:
+        return "CURLE_SSL_CERTPROBLEM";
+    case CURLE_SSL_CIPHER:
+        return "CURLE_SSL_CIPHER";
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return "CURLE_PEER_FAILED_VERIFICATION";
+    case CURLE_SSL_CACERT_BADFILE:
+        return "CURLE_SSL_CACERT_BADFILE";
+    case CURLE_SSL_SHUTDOWN_FAILED:
+        return "CURLE_SSL_SHUTDOWN_FAILED";
+    case CURLE_SSL_CRL_BADFILE:
+        return "CURLE_SSL_CRL_BADFILE";
+    case CURLE_SSL_ISSUER_ERROR:
+        return "CURLE_SSL_ISSUER_ERROR";
+    case CURLE_HTTP2_STREAM:
+        return "CURLE_HTTP2_STREAM";
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        return "CURLE_SSL_PINNEDPUBKEYNOTMATCH";
+    case CURLE_SSL_INVALIDCERTSTATUS:
+        return "CURLE_SSL_INVALIDCERTSTATUS";
+    case CURLE_PROXY:
+        return "CURLE_PROXY";
+    default:
+        return nullptr;
+    }
+}
+
+// State of one transfer, seen by the write and progress callbacks.
+struct TTransfer {
+    CURL* Curl = nullptr;
+    std::string Body;
+    bool TooLarge = false;
+    bool ResponseTimedOut = false;
+    long ResponseMs = 0;
+    std::chrono::steady_clock::time_point Start;
+};
+
+size_t OnWrite(char* data, size_t size, size_t count, void* user) {
+    auto* t = static_cast<TTransfer*>(user);
+    const size_t n = size * count;
+    if (t->Body.size() + n > THttpSession::kMaxAnswerBytes) {
+        t->TooLarge = true;
+        return 0; // makes libcurl stop with a write error
+    }
+    t->Body.append(data, n);
+    return n;
+}
+
+// libcurl calls this at least about once a second, also while nothing arrives; that is where the
+// response time-out, counted from the moment the connection was made, is enforced.
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* t = static_cast<TTransfer*>(user);
+    curl_off_t connectedUs = 0;
+    // TLS completion is when the connection is usable; a reused connection reports tiny times.
+    if (curl_easy_getinfo(t->Curl, CURLINFO_APPCONNECT_TIME_T, &connectedUs) != CURLE_OK || connectedUs <= 0)
+        if (curl_easy_getinfo(t->Curl, CURLINFO_CONNECT_TIME_T, &connectedUs) != CURLE_OK || connectedUs <= 0)
+            return 0; // still connecting: the connection time-out applies
+    const auto elapsedUs =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t->Start)
+            .count();
+    if (elapsedUs - connectedUs > static_cast<long long>(t->ResponseMs) * 1000) {
+        t->ResponseTimedOut = true;
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+std::string THttpAnswer::Description() const {
+    if (ErrorMessage.empty()) return ErrorName;
+    return ErrorName + ": " + ErrorMessage;
+}
+
+THttpSession::THttpSession() {
+    GlobalInit();
+    CURL* c = curl_easy_init();
+    FCurl = c;
+    if (!c) return;
+    // An empty cookie file switches on libcurl's in-memory cookie engine for this handle only.
+    curl_easy_setopt(c, CURLOPT_COOKIEFILE, "");
+}
+
+THttpSession::~THttpSession() {
+    if (FCurl) curl_easy_cleanup(static_cast<CURL*>(FCurl));
+}
+
+THttpAnswer THttpSession::Get(const std::string& url) {
+    return Perform(url, nullptr, nullptr);
+}
+
+THttpAnswer THttpSession::Post(const std::string& url, const std::string& contentType,
+                               const std::string& body) {
+    return Perform(url, &contentType, &body);
+}
+
+THttpAnswer THttpSession::Perform(const std::string& url, const std::string* contentType,
+                                  const std::string* body) {
+    THttpAnswer a;
+    CURL* c = static_cast<CURL*>(FCurl);
+    if (!c) {
+        a.ErrorName = "CURLE_FAILED_INIT";
+        a.ErrorMessage = curl_easy_strerror(CURLE_FAILED_INIT);
+        return a;
+    }
+    TTransfer t;
+    t.Curl = c;
+    t.ResponseMs = FTimeouts.ResponseMs;
+    char errorBuffer[CURL_ERROR_SIZE] = {0};
+
+    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+    // Only HTTPS, and a redirect is an answer like any other: the key never follows a Location.
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "https");
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    // A store behind a private certificate authority (and the tests) names its own CA bundle.
+    const std::string caFile = platform::Env("SSL_CERT_FILE");
+    if (!caFile.empty()) curl_easy_setopt(c, CURLOPT_CAINFO, caFile.c_str());
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, FTimeouts.ConnectMs);
+    // Backstop only; the response time-out proper is counted from the connection in OnProgress.
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, FTimeouts.ConnectMs + FTimeouts.ResponseMs + 1000L);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnWrite);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(c, CURLOPT_USERAGENT, "PavonaAgent");
+
+    curl_slist* headers = nullptr;
+    // Without this libcurl may wait for a "100 Continue" the server never sends.
+    headers = curl_slist_append(headers, "Expect:");
+    if (body) {
+        headers = curl_slist_append(headers, ("Content-Type: " + *contentType).c_str());
+        curl_easy_setopt(c, CURLOPT_POST, 1L);
+        curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body->size()));
+        curl_easy_setopt(c, CURLOPT_POSTFIELDS, body->data());
+    } else {
+        curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
+    }
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
+
+    t.Start = std::chrono::steady_clock::now();
+    const CURLcode rc = curl_easy_perform(c);
+
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, nullptr);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, nullptr);
+    curl_slist_free_all(headers);
+
+    if (rc == CURLE_OK) {
+        long status = 0;
+        curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+        a.Answered = true;
+        a.Status = static_cast<int>(status);
+        a.Body = std::move(t.Body);
+        return a;
+    }
+    if (t.ResponseTimedOut) {
+        a.ErrorName = "CURLE_OPERATION_TIMEDOUT";
+        a.ErrorMessage = Fmt("no complete answer within %ld ms after the connection was made", t.ResponseMs);
+    } else if (t.TooLarge) {
+        a.ErrorName = CurlCodeName(rc) ? CurlCodeName(rc) : "CURLE_WRITE_ERROR";
+        a.ErrorMessage = Fmt("answer larger than %zu bytes refused", kMaxAnswerBytes);
+    } else {
+        const char* name = CurlCodeName(rc);
+        a.ErrorName = name ? name : Fmt("CURLE_%d", static_cast<int>(rc));
+        a.ErrorMessage = errorBuffer[0] ? errorBuffer : curl_easy_strerror(rc);
+    }
+    return a;
+}
+
+std::size_t THttpSession::CookieCount() const {
+    CURL* c = static_cast<CURL*>(FCurl);
+    if (!c) return 0;
+    curl_slist* list = nullptr;
+    if (curl_easy_getinfo(c, CURLINFO_COOKIELIST, &list) != CURLE_OK) return 0;
+    std::size_t n = 0;
+    for (curl_slist* p = list; p; p = p->next)
+        ++n;
+    curl_slist_free_all(list);
+    return n;
+}
+
+void THttpSession::ClearCookies() {
+    if (FCurl) curl_easy_setopt(static_cast<CURL*>(FCurl), CURLOPT_COOKIELIST, "ALL");
+}
+
+std::string THttpSession::UrlEncode(std::string_view s) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : s) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+            c == '.' || c == '_' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+} // namespace pavona

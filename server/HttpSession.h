@@ -1,0 +1,61 @@
+// One HTTPS connection to the association server on libcurl: its own in-memory cookie store,
+// connection and response time-outs, no redirects, certificate and host name always verified.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace pavona {
+
+struct THttpTimeouts {
+    // Until the connection (TCP and TLS) is made.
+    long ConnectMs = 15000;
+    // From the connection being made until the whole answer has arrived.
+    long ResponseMs = 20000;
+};
+
+struct THttpAnswer {
+    // False when no HTTP answer came (no connection, time-out, TLS failure, refused URL).
+    bool Answered = false;
+    int Status = 0;
+    // The answer body as received (bytes).
+    std::string Body;
+    // When not answered: libcurl's error name (for example "CURLE_COULDNT_CONNECT") and message.
+    std::string ErrorName;
+    std::string ErrorMessage;
+    // "name: message" for the operator's note.
+    std::string Description() const;
+};
+
+class THttpSession {
+  public:
+    THttpSession();
+    ~THttpSession();
+    THttpSession(const THttpSession&) = delete;
+    THttpSession& operator=(const THttpSession&) = delete;
+
+    void SetTimeouts(const THttpTimeouts& t) { FTimeouts = t; }
+    const THttpTimeouts& Timeouts() const { return FTimeouts; }
+
+    THttpAnswer Get(const std::string& url);
+    // `contentType` becomes the Content-Type header; the body is sent as given.
+    THttpAnswer Post(const std::string& url, const std::string& contentType, const std::string& body);
+
+    // Cookies held in this session's store (every cookie any answer set).
+    std::size_t CookieCount() const;
+    void ClearCookies();
+
+    // Percent-encoding of every byte but letters, digits and "-._~".
+    static std::string UrlEncode(std::string_view s);
+
+    // Answers larger than this are refused rather than held in memory.
+    static constexpr std::size_t kMaxAnswerBytes = 64u << 20;
+
+  private:
+    THttpAnswer Perform(const std::string& url, const std::string* contentType, const std::string* body);
+    void* FCurl = nullptr;
+    THttpTimeouts FTimeouts;
+};
+
+} // namespace pavona
