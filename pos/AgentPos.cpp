@@ -1,0 +1,354 @@
+// The POS reader: connection, the eleven read methods and the recorded statement runs.
+#include "pos/AgentPos.h"
+
+#include "common/Text.h"
+#include "pos/ConnString.h"
+#include "store/AgentLog.h"
+
+#include <chrono>
+#include <map>
+
+namespace pavona {
+
+namespace {
+
+std::string JoinCodes(const std::vector<std::int64_t>& codes) {
+    std::string out;
+    for (std::int64_t c : codes) {
+        if (!out.empty()) out += ",";
+        out += std::to_string(c);
+    }
+    return out;
+}
+
+// Runs `body`; any failure becomes the reader's error text and a false result.
+template <typename F> bool Safely(std::string& error, F&& body) {
+    try {
+        body();
+        return true;
+    } catch (const std::exception& e) {
+        error = e.what();
+    } catch (...) {
+        error = "POS 를 읽는 중 알 수 없는 오류가 났습니다.";
+    }
+    return false;
+}
+
+} // namespace
+
+std::string ParamSummary(const TOdbcQuery& query) {
+    std::string out;
+    for (const TOdbcParam& p : query.Params()) {
+        out += p.Name + "=";
+        switch (p.Type) {
+        case TOdbcParam::TType::DateTime:
+            out += FormatStamp(p.DateTime);
+            break;
+        case TOdbcParam::TType::Int64:
+            out += std::to_string(p.Int64);
+            break;
+        case TOdbcParam::TType::Text:
+            out += p.Text;
+            break;
+        }
+        out += "  ";
+    }
+    return Trim(out);
+}
+
+void RunQuery(TOdbcQuery& query, const std::string& name) {
+    const std::string summary = ParamSummary(query);
+    const auto start = std::chrono::steady_clock::now();
+    const auto elapsed = [&] {
+        return static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                .count());
+    };
+    try {
+        query.Open();
+    } catch (const std::exception& e) {
+        RecordQueryRun(name, query.Sql(), summary, e.what(), -1, elapsed());
+        throw;
+    }
+    RecordQueryRun(name, query.Sql(), summary, "", static_cast<int>(query.RowCount()), elapsed());
+}
+
+void TPosReader::SetTimeouts(int loginSec, int commandSec) {
+    FLoginTimeoutSec = loginSec;
+    FCommandTimeoutSec = commandSec;
+}
+
+bool TPosReader::Connect(const std::string& connStr) {
+    FError.clear();
+    FConn.Close();
+    const TConnTarget target = TranslateConnString(connStr);
+    if (!target.Ok) {
+        FError = target.Error;
+        return false;
+    }
+    const bool ok = Safely(FError, [&] {
+        FConn.Open(target.OdbcString, FLoginTimeoutSec);
+        FDialect = DialectOfDbms(FConn.DbmsName());
+    });
+    if (!ok) FConn.Close();
+    return ok;
+}
+
+TOdbcQuery TPosReader::Prepare(const char* name, const std::string& sql) {
+    TOdbcQuery q(FConn);
+    q.SetTimeout(FCommandTimeoutSec);
+    q.SetSql(DialectSql(FDialect, name, sql));
+    return q;
+}
+
+bool TPosReader::Fingerprint(std::vector<TColumnInfo>& out) {
+    out.clear();
+    return Safely(FError, [&] {
+        TOdbcQuery q = Prepare(SQL_FINGERPRINT, PosQuerySql(SQL_FINGERPRINT));
+        RunQuery(q, SQL_FINGERPRINT);
+        std::vector<TColumnInfo> rows(q.RowCount());
+        for (size_t r = 0; r < rows.size(); ++r) {
+            rows[r].TableName = q.Value(r, 0).AsText();
+            rows[r].ColumnName = q.Value(r, 1).AsText();
+            rows[r].DataType = q.Value(r, 2).AsText();
+            rows[r].Nullable = q.Value(r, 3).AsText();
+        }
+        out = std::move(rows);
+    });
+}
+
+bool TPosReader::SalesLines(TDateTime fromT, TDateTime toT, std::vector<TSalesRow>& out) {
+    out.clear();
+    return Safely(FError, [&] {
+        TOdbcQuery q = Prepare(SQL_SALES, PosQuerySql(SQL_SALES));
+        q.SetDateTime("p1", fromT);
+        q.SetDateTime("p2", toT);
+        RunQuery(q, SQL_SALES);
+        std::vector<TSalesRow> rows(q.RowCount());
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const auto v = [&](size_t c) -> const TOdbcValue& { return q.Value(r, c); };
+            TSalesRow& s = rows[r];
+            s.Raw.OrdCode = v(0).AsText();
+            s.SoldAt = v(1).AsDateTime();
+            s.RegisterCode = v(2).AsInt64();
+            s.RegType = v(3).AsInt();
+            s.Raw.Seq = v(4).AsInt();
+            s.Raw.Kind = v(5).AsInt();
+            s.Raw.Goods = v(6).AsText();
+            s.Raw.Coupon = v(7).AsInt64();
+            s.Raw.Qty = v(8).AsInt64();
+            s.Raw.Price = v(9).AsInt64();
+            s.Raw.Dc = v(10).AsInt64();
+            s.ItemName = v(11).AsText();
+            s.Barcode = v(12).AsText();
+            s.MemberCode = v(13).AsInt64();
+            s.Origin = v(14).AsInt64();
+            s.Raw.Stype = v(15).AsInt();
+            s.Raw.UnitQty = v(16).AsInt64();
+        }
+        out = std::move(rows);
+    });
+}
+
+bool TPosReader::CancelLines(TDateTime fromT, TDateTime toT, std::vector<TCancelRow>& out) {
+    out.clear();
+    return Safely(FError, [&] {
+        TOdbcQuery q = Prepare(SQL_CANCELS, PosQuerySql(SQL_CANCELS));
+        q.SetDateTime("p1", fromT);
+        q.SetDateTime("p2", toT);
+        RunQuery(q, SQL_CANCELS);
+        std::vector<TCancelRow> rows(q.RowCount());
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const auto v = [&](size_t c) -> const TOdbcValue& { return q.Value(r, c); };
+            TCancelRow& c = rows[r];
+            c.CancelCode = v(0).AsInt64();
+            c.OrdCode = v(1).AsInt64();
+            c.CanceledAtLocal = v(2).AsDateTime();
+            c.RegisterCode = v(3).AsInt64();
+            // The cancel line carries the number of the sale it cancels.
+            c.Raw.OrdCode = std::to_string(c.OrdCode);
+            c.Raw.Seq = v(4).AsInt();
+            c.Raw.Kind = v(5).AsInt();
+            c.Raw.Goods = v(6).AsText();
+            c.Raw.Coupon = v(7).AsInt64();
+            c.Raw.Qty = v(8).AsInt64();
+            c.Raw.Price = v(9).AsInt64();
+        }
+        out = std::move(rows);
+    });
+}
+
+bool TPosReader::SalesLinesByOrd(const std::vector<std::int64_t>& ords, std::vector<TOriginRow>& out) {
+    out.clear();
+    if (ords.empty()) return true;
+    return Safely(FError, [&] {
+        std::string marks;
+        for (size_t i = 0; i < ords.size(); ++i)
+            marks += (i ? ",:o" : ":o") + std::to_string(i);
+        TOdbcQuery q = Prepare(SQL_SALES_BY_ORD, ReplaceAll(PosQuerySql(SQL_SALES_BY_ORD), "%s", marks));
+        for (size_t i = 0; i < ords.size(); ++i)
+            q.SetInt64("o" + std::to_string(i), ords[i]);
+        RunQuery(q, SQL_SALES_BY_ORD);
+        std::vector<TOriginRow> rows(q.RowCount());
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const auto v = [&](size_t c) -> const TOdbcValue& { return q.Value(r, c); };
+            TOriginRow& o = rows[r];
+            o.Raw.OrdCode = v(0).AsText();
+            o.IsRefund = v(1).AsInt64() == 2;
+            o.Raw.Seq = v(2).AsInt();
+            o.Raw.Kind = v(3).AsInt();
+            o.Raw.Goods = v(4).AsText();
+            o.Raw.Coupon = v(5).AsInt64();
+            o.Raw.Qty = v(6).AsInt64();
+            o.Raw.Price = v(7).AsInt64();
+            o.Raw.Dc = v(8).AsInt64();
+        }
+        out = std::move(rows);
+    });
+}
+
+bool TPosReader::CouponMaster(TDateTime fromT, TDateTime toT, std::vector<TCouponRow>& out) {
+    out.clear();
+    return Safely(FError, [&] {
+        TOdbcQuery q = Prepare(SQL_COUPON, PosQuerySql(SQL_COUPON));
+        q.SetDateTime("p1", fromT);
+        q.SetDateTime("p2", toT);
+        RunQuery(q, SQL_COUPON);
+        std::vector<TCouponRow> rows(q.RowCount());
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const auto v = [&](size_t c) -> const TOdbcValue& { return q.Value(r, c); };
+            TCouponRow& c = rows[r];
+            c.Code = v(0).AsInt64();
+            c.Title = v(1).AsText();
+            c.CouponType = v(2).AsInt();
+            c.Options = v(3).AsInt();
+            c.LimitAmount = v(4).AsInt64();
+            c.LimitCycleType = v(5).AsInt();
+            c.LimitCycle = v(6).AsInt();
+            c.SponsorName = v(7).AsText();
+        }
+        out = std::move(rows);
+    });
+}
+
+bool TPosReader::SubsidyTotal(TDateTime fromT, TDateTime toT, const std::vector<std::int64_t>& codes,
+                              std::int64_t& total) {
+    total = 0;
+    if (codes.empty()) return true;
+    return Safely(FError, [&] {
+        TOdbcQuery q = Prepare(SQL_SUBSIDY, ReplaceAll(PosQuerySql(SQL_SUBSIDY), "%s", JoinCodes(codes)));
+        q.SetDateTime("p1", fromT);
+        q.SetDateTime("p2", toT);
+        RunQuery(q, SQL_SUBSIDY);
+        // Discount amounts are negative; the subsidy is the positive number of won.
+        total = q.RowCount() > 0 ? -q.Value(0, 0).AsInt64() : 0;
+    });
+}
+
+bool TPosReader::GoodsList(const std::string& filter, int limit, std::vector<TGoodsRow>& out) {
+    out.clear();
+    return Safely(FError, [&] {
+        const std::string trimmed = Trim(filter);
+        const int rowsMax = limit > 0 ? limit : 500;
+        TOdbcQuery q = Prepare(SQL_GOODS, ReplaceAll(PosQuerySql(SQL_GOODS), "%d", std::to_string(rowsMax)));
+        q.SetText("p1", trimmed);
+        q.SetText("p2", "%" + trimmed + "%");
+        RunQuery(q, SQL_GOODS);
+        std::vector<TGoodsRow> rows(q.RowCount());
+        for (size_t r = 0; r < rows.size(); ++r) {
+            rows[r].Code = q.Value(r, 0).AsText();
+            rows[r].Name = q.Value(r, 1).AsText();
+            rows[r].Barcode = q.Value(r, 2).AsText();
+            rows[r].Spec = q.Value(r, 3).AsText();
+            rows[r].Active = true; // the statement lists goods on sale only
+        }
+        out = std::move(rows);
+    });
+}
+
+bool TPosReader::GoodsByCodes(const std::vector<std::string>& codes, std::vector<TGoodsRow>& out) {
+    out.clear();
+    std::vector<std::int64_t> numeric;
+    for (const std::string& code : codes) {
+        std::int64_t n = 0;
+        if (TryParseInt64(Trim(code), n)) numeric.push_back(n);
+    }
+    if (numeric.empty()) return true;
+    return Safely(FError, [&] {
+        TOdbcQuery q = Prepare(SQL_GOODS_BY_CODES,
+                               ReplaceAll(PosQuerySql(SQL_GOODS_BY_CODES), "%s", JoinCodes(numeric)));
+        RunQuery(q, SQL_GOODS_BY_CODES);
+        std::vector<TGoodsRow> rows(q.RowCount());
+        for (size_t r = 0; r < rows.size(); ++r) {
+            rows[r].Code = q.Value(r, 0).AsText();
+            rows[r].Name = q.Value(r, 1).AsText();
+            rows[r].Barcode = q.Value(r, 2).AsText();
+            rows[r].Spec = q.Value(r, 3).AsText();
+            rows[r].Active = q.Value(r, 4).AsInt64() == 1;
+        }
+        out = std::move(rows);
+    });
+}
+
+bool TPosReader::DailyReportable(const std::vector<TDateTime>& days, std::vector<TDayCount>& out) {
+    out.clear();
+    if (days.empty()) return true;
+    return Safely(FError, [&] {
+        TOdbcQuery q = Prepare(SQL_DAILY_REPORTABLE, PosQuerySql(SQL_DAILY_REPORTABLE));
+        q.SetDateTime("p1", DateOf(days.front()));
+        q.SetDateTime("p2", IncDay(DateOf(days.back()), 1));
+        RunQuery(q, SQL_DAILY_REPORTABLE);
+        std::map<std::string, std::pair<std::int64_t, std::int64_t>> byDay;
+        for (size_t r = 0; r < q.RowCount(); ++r)
+            byDay[Trim(q.Value(r, 0).AsText())] = {q.Value(r, 1).AsInt64(), q.Value(r, 2).AsInt64()};
+        std::vector<TDayCount> rows;
+        for (TDateTime day : days) {
+            TDayCount c;
+            c.Day = FormatDay(day);
+            if (const auto it = byDay.find(c.Day); it != byDay.end()) {
+                c.Lines = it->second.first;
+                c.Amount = it->second.second;
+            }
+            rows.push_back(c);
+        }
+        out = std::move(rows);
+    });
+}
+
+bool TPosReader::LastSeenByRegister(TDateTime since, std::vector<TRegisterSeen>& out) {
+    out.clear();
+    return Safely(FError, [&] {
+        TOdbcQuery q = Prepare(SQL_LAST_BY_REG, PosQuerySql(SQL_LAST_BY_REG));
+        q.SetDateTime("p1", since);
+        RunQuery(q, SQL_LAST_BY_REG);
+        std::vector<TRegisterSeen> rows(q.RowCount());
+        for (size_t r = 0; r < rows.size(); ++r) {
+            rows[r].Code = q.Value(r, 0).AsInt64();
+            rows[r].LastSoldAt = q.Value(r, 1).AsDateTime();
+            rows[r].OrdCount = q.Value(r, 2).AsInt64();
+        }
+        out = std::move(rows);
+    });
+}
+
+bool TPosReader::CouponLinks(const std::vector<std::int64_t>& codes, std::vector<TLinkRow>& out) {
+    out.clear();
+    if (codes.empty()) return true;
+    return Safely(FError, [&] {
+        TOdbcQuery q = Prepare(SQL_LINKS, ReplaceAll(PosQuerySql(SQL_LINKS), "%0:s", JoinCodes(codes)));
+        RunQuery(q, SQL_LINKS);
+        std::vector<TLinkRow> rows(q.RowCount());
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const auto v = [&](size_t c) -> const TOdbcValue& { return q.Value(r, c); };
+            rows[r].CouponCode = v(0).AsInt64();
+            rows[r].GoodsCode = v(1).AsText();
+            rows[r].Rate = v(2).AsInt();
+            rows[r].Cap = v(3).AsInt64();
+            rows[r].EndsOn = v(4).AsDateTime();
+            rows[r].ViaGroup = v(5).AsInt64() == 1;
+        }
+        out = std::move(rows);
+    });
+}
+
+} // namespace pavona

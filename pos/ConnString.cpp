@@ -1,0 +1,240 @@
+// Connection-string translation: ADO (SQL Server providers) to FreeTDS, SQLite3 forced read-only,
+// other ODBC strings unchanged.
+#include "pos/ConnString.h"
+
+#include "common/Text.h"
+
+#include <utility>
+#include <vector>
+
+namespace pavona {
+
+namespace {
+
+// Reads one quoted value starting at text[i] (the opening quote); false when it never closes.
+bool ReadQuoted(const std::string& text, size_t& i, char open, std::string& out) {
+    const char close = open == '{' ? '}' : open;
+    ++i;
+    while (i < text.size()) {
+        if (text[i] == close) {
+            if (i + 1 < text.size() && text[i + 1] == close) {
+                out.push_back(close);
+                i += 2;
+                continue;
+            }
+            ++i;
+            return true;
+        }
+        out.push_back(text[i++]);
+    }
+    return false;
+}
+
+bool ParsePairs(const std::string& text, std::vector<std::pair<std::string, std::string>>& pairs,
+                std::string& error) {
+    size_t i = 0;
+    int index = 0;
+    while (i < text.size()) {
+        const size_t eq = text.find_first_of("=;", i);
+        if (eq == std::string::npos || text[eq] == ';') {
+            const std::string piece = Trim(text.substr(i, eq == std::string::npos ? eq : eq - i));
+            if (!piece.empty()) {
+                error = Fmt("POS 연결 문자열의 형식이 잘못되었습니다 — %d번째 항목에 '=' 가 없습니다.",
+                            index + 1);
+                return false;
+            }
+            if (eq == std::string::npos) break;
+            i = eq + 1;
+            continue;
+        }
+        ++index;
+        std::string key = Trim(text.substr(i, eq - i));
+        i = eq + 1;
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
+        std::string value;
+        if (i < text.size() && (text[i] == '"' || text[i] == '\'' || text[i] == '{')) {
+            if (!ReadQuoted(text, i, text[i], value)) {
+                error = Fmt("POS 연결 문자열의 형식이 잘못되었습니다 — %d번째 항목의 따옴표나 괄호가 닫히지 "
+                            "않았습니다.",
+                            index);
+                return false;
+            }
+            const size_t next = text.find(';', i);
+            if (!Trim(text.substr(i, next == std::string::npos ? next : next - i)).empty()) {
+                error = Fmt("POS 연결 문자열의 형식이 잘못되었습니다 — %d번째 항목의 닫는 따옴표 뒤에 글자가 "
+                            "있습니다.",
+                            index);
+                return false;
+            }
+            i = next == std::string::npos ? text.size() : next + 1;
+        } else {
+            const size_t next = text.find(';', i);
+            value = Trim(text.substr(i, next == std::string::npos ? next : next - i));
+            i = next == std::string::npos ? text.size() : next + 1;
+        }
+        pairs.emplace_back(std::move(key), std::move(value));
+    }
+    return true;
+}
+
+// The last value of any of the given keys (ADO lets a later key win), and whether one was present.
+bool Find(const std::vector<std::pair<std::string, std::string>>& pairs,
+          std::initializer_list<const char*> keys, std::string& value) {
+    bool found = false;
+    for (const auto& [k, v] : pairs)
+        for (const char* name : keys)
+            if (SameTextAscii(k, name)) {
+                value = v;
+                found = true;
+            }
+    return found;
+}
+
+bool IsTrueWord(const std::string& v) {
+    return SameTextAscii(v, "SSPI") || SameTextAscii(v, "true") || SameTextAscii(v, "yes");
+}
+
+bool IsSqlServerProvider(const std::string& provider) {
+    const std::string p = UpperAscii(Trim(provider));
+    return StartsWith(p, "SQLOLEDB") || StartsWith(p, "SQLNCLI") || StartsWith(p, "MSOLEDBSQL");
+}
+
+// SQLite takes "file:" names as URIs, where these characters would end or bend the path.
+std::string UriPath(const std::string& path) {
+    std::string out;
+    for (unsigned char c : path) {
+        if (c == '%' || c == '?' || c == '#' || c < 0x20)
+            out += Fmt("%%%02X", c);
+        else
+            out.push_back(static_cast<char>(c));
+    }
+    return out;
+}
+
+// A read-only URI for the file, keeping other URI options the store gave but never its mode.
+std::string ReadOnlyUri(const std::string& database) {
+    if (!StartsWith(LowerAscii(database), "file:")) return "file:" + UriPath(database) + "?mode=ro";
+    const size_t q = database.find('?');
+    std::string out = database.substr(0, q);
+    std::string query = "mode=ro";
+    if (q != std::string::npos) {
+        for (const std::string& option : Split(database.substr(q + 1), '&'))
+            if (!option.empty() && !StartsWith(LowerAscii(option), "mode=")) query += "&" + option;
+    }
+    return out + "?" + query;
+}
+
+TConnTarget Fail(const std::string& error) {
+    TConnTarget t;
+    t.Error = error;
+    return t;
+}
+
+TConnTarget SqliteTarget(const std::vector<std::pair<std::string, std::string>>& pairs) {
+    std::string database;
+    if (!Find(pairs, {"Database"}, database) || Trim(database).empty())
+        return Fail("POS 연결 문자열에 Database(SQLite 파일 경로)가 없습니다.");
+    std::string out;
+    for (const auto& [k, v] : pairs) {
+        if (SameTextAscii(k, "Database") || SameTextAscii(k, "NoCreat")) continue;
+        out += k + "=" + OdbcConnValue(v) + ";";
+    }
+    out += "Database=" + OdbcConnValue(ReadOnlyUri(Trim(database))) + ";NoCreat=1";
+    TConnTarget t;
+    t.Ok = true;
+    t.Kind = TConnKind::Sqlite;
+    t.OdbcString = out;
+    return t;
+}
+
+TConnTarget SqlServerTarget(const std::vector<std::pair<std::string, std::string>>& pairs) {
+    std::string source;
+    if (!Find(pairs, {"Data Source", "Server", "Address", "Addr", "Network Address"}, source) ||
+        Trim(source).empty())
+        return Fail("POS 연결 문자열에 Data Source(서버 주소)가 없습니다.");
+    source = Trim(source);
+    if (StartsWith(LowerAscii(source), "tcp:")) source = Trim(source.substr(4));
+    std::string port;
+    if (const size_t comma = source.find(','); comma != std::string::npos) {
+        port = Trim(source.substr(comma + 1));
+        source = Trim(source.substr(0, comma));
+        int n = 0;
+        if (!TryParseInt(port, n) || n < 1 || n > 65535)
+            return Fail(Fmt("POS 연결 문자열의 포트 번호가 잘못되었습니다: %s", port.c_str()));
+        port = std::to_string(n);
+    }
+    std::string host = source, instance;
+    if (const size_t slash = source.find('\\'); slash != std::string::npos) {
+        host = Trim(source.substr(0, slash));
+        instance = Trim(source.substr(slash + 1));
+    }
+    // "." and "(local)" mean this computer; the driver reaches it over TCP only.
+    if (host == "." || SameTextAscii(host, "(local)")) host = "127.0.0.1";
+    if (host.empty()) return Fail("POS 연결 문자열에 Data Source(서버 주소)가 없습니다.");
+
+    std::string out = "Driver=FreeTDS;Server=";
+    // An explicit port wins over the instance name (no browser look-up needed).
+    if (!port.empty() || instance.empty())
+        out += OdbcConnValue(host) + ";Port=" + (port.empty() ? std::string("1433") : port);
+    else
+        out += OdbcConnValue(host + "\\" + instance);
+    std::string database;
+    if (Find(pairs, {"Initial Catalog", "Database"}, database) && !Trim(database).empty())
+        out += ";Database=" + OdbcConnValue(Trim(database));
+    std::string integrated;
+    if ((Find(pairs, {"Integrated Security", "Trusted_Connection"}, integrated) &&
+         IsTrueWord(Trim(integrated)))) {
+        out += ";Trusted_Connection=Yes";
+    } else {
+        std::string user, password;
+        if (Find(pairs, {"User ID", "UID", "User"}, user)) out += ";UID=" + OdbcConnValue(user);
+        if (Find(pairs, {"Password", "PWD"}, password)) out += ";PWD=" + OdbcConnValue(password);
+    }
+    out += ";TDS_Version=7.4;ClientCharset=UTF-8";
+    TConnTarget t;
+    t.Ok = true;
+    t.Kind = TConnKind::SqlServer;
+    t.OdbcString = out;
+    return t;
+}
+
+} // namespace
+
+std::string OdbcConnValue(const std::string& value) {
+    const bool plain = value.find_first_of(";{}") == std::string::npos &&
+                       (value.empty() || (value.front() != ' ' && value.back() != ' '));
+    if (plain) return value;
+    return "{" + ReplaceAll(value, "}", "}}") + "}";
+}
+
+TConnTarget TranslateConnString(const std::string& text) {
+    if (Trim(text).empty())
+        return Fail("POS 연결 문자열이 비어 있습니다 — 설정에서 POS 업체가 준 연결 문자열을 넣어 주세요.");
+    std::vector<std::pair<std::string, std::string>> pairs;
+    std::string error;
+    if (!ParsePairs(text, pairs, error)) return Fail(error);
+
+    std::string driver, dsn, provider;
+    const bool hasDriver = Find(pairs, {"Driver"}, driver);
+    const bool hasDsn = Find(pairs, {"DSN"}, dsn);
+    if (hasDriver && LowerAscii(driver).find("sqlite") != std::string::npos) return SqliteTarget(pairs);
+    if (hasDriver || hasDsn) {
+        TConnTarget t;
+        t.Ok = true;
+        t.Kind = TConnKind::Odbc;
+        t.OdbcString = text;
+        return t;
+    }
+    if (!Find(pairs, {"Provider"}, provider))
+        return Fail("POS 연결 문자열에 Provider, Driver, DSN 이 없습니다 — SQL Server 는 "
+                    "Provider=SQLOLEDB;Data Source=… 형식, 그 밖의 데이터베이스는 ODBC 의 Driver= 나 DSN= "
+                    "형식이어야 합니다.");
+    if (!IsSqlServerProvider(provider))
+        return Fail(Fmt("POS 연결 문자열의 Provider=%s 는 쓸 수 없습니다 — SQL Server 공급자(SQLOLEDB, "
+                        "SQLNCLI, MSOLEDBSQL)만 지원합니다.",
+                        Trim(provider).c_str()));
+    return SqlServerTarget(pairs);
+}
+
+} // namespace pavona

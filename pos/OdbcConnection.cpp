@@ -1,0 +1,81 @@
+// ODBC connection handles and diagnostics.
+#include "pos/OdbcConnection.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdint>
+
+namespace pavona {
+
+std::string OdbcDiagText(short type, void* handle) {
+    std::string out;
+    if (handle == nullptr) return out;
+    for (SQLSMALLINT i = 1;; ++i) {
+        SQLCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLCHAR message[2048] = {};
+        SQLSMALLINT length = 0;
+        const SQLRETURN r = SQLGetDiagRec(type, handle, i, state, &native, message, sizeof message, &length);
+        if (r != SQL_SUCCESS && r != SQL_SUCCESS_WITH_INFO) break;
+        std::string one = reinterpret_cast<const char*>(message);
+        one += " (" + std::string(reinterpret_cast<const char*>(state)) + ")";
+        if (out.find(one) != std::string::npos) continue;
+        if (!out.empty()) out += " / ";
+        out += one;
+    }
+    return out;
+}
+
+TOdbcConnection::~TOdbcConnection() {
+    Close();
+}
+
+void TOdbcConnection::Open(const std::string& odbcString, int loginTimeoutSec) {
+    Close();
+    SQLHENV env = nullptr;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
+        throw EOdbcError("ODBC 드라이버 관리자를 열지 못했습니다.");
+    FEnv = env;
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLHDBC dbc = nullptr;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
+        const std::string text = OdbcDiagText(SQL_HANDLE_ENV, env);
+        Close();
+        throw EOdbcError(text.empty() ? "ODBC 연결을 만들지 못했습니다." : text);
+    }
+    SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT,
+                      reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(loginTimeoutSec)), 0);
+    std::string in = odbcString;
+    const SQLRETURN r = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()), SQL_NTS,
+                                         nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    if (!SQL_SUCCEEDED(r)) {
+        const std::string text = OdbcDiagText(SQL_HANDLE_DBC, dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        Close();
+        throw EOdbcError(text.empty() ? "데이터베이스에 연결하지 못했습니다." : text);
+    }
+    FDbc = dbc;
+}
+
+void TOdbcConnection::Close() {
+    if (FDbc != nullptr) {
+        SQLDisconnect(FDbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, FDbc);
+        FDbc = nullptr;
+    }
+    if (FEnv != nullptr) {
+        SQLFreeHandle(SQL_HANDLE_ENV, FEnv);
+        FEnv = nullptr;
+    }
+}
+
+std::string TOdbcConnection::DbmsName() const {
+    if (FDbc == nullptr) return {};
+    SQLCHAR name[256] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(FDbc, SQL_DBMS_NAME, name, sizeof name, &length))) return {};
+    return reinterpret_cast<const char*>(name);
+}
+
+} // namespace pavona

@@ -1,0 +1,63 @@
+// One statement on an ODBC connection with named parameters (":p1", ":o0", ...) that keep their
+// types, run to completion: every row is read into memory, so a failure never leaves half a result.
+#pragma once
+
+#include "common/DateTime.h"
+#include "pos/OdbcConnection.h"
+#include "pos/OdbcValue.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pavona {
+
+struct TOdbcParam {
+    enum class TType { DateTime, Int64, Text };
+    std::string Name; // without the colon
+    TType Type = TType::Text;
+    TDateTime DateTime = 0;
+    std::int64_t Int64 = 0;
+    std::string Text;
+};
+
+// The statement with each ":name" outside quotes and comments replaced by "?"; `names` receives the
+// names in order of appearance (a name used twice appears twice).
+std::string OdbcPositional(const std::string& sql, std::vector<std::string>& names);
+
+class TOdbcQuery {
+  public:
+    explicit TOdbcQuery(TOdbcConnection& conn) : FConn(conn) {}
+
+    void SetSql(const std::string& sql);
+    const std::string& Sql() const { return FSql; }
+    void SetTimeout(int seconds) { FTimeoutSec = seconds; }
+
+    void SetDateTime(const std::string& name, TDateTime value);
+    void SetInt64(const std::string& name, std::int64_t value);
+    void SetText(const std::string& name, const std::string& value);
+    // The statement's parameters in order of first appearance, with the values set so far.
+    const std::vector<TOdbcParam>& Params() const { return FParams; }
+
+    // Prepares, binds, executes and reads every row. Throws EOdbcError with the driver's message
+    // (or a Korean text when a parameter has no value); the rows of a failed run are discarded.
+    void Open();
+
+    size_t RowCount() const { return FRows.size(); }
+    size_t ColumnCount() const { return FColumns; }
+    // Column `col` (0-based) of row `row`; NULL past the last column.
+    const TOdbcValue& Value(size_t row, size_t col) const;
+
+  private:
+    TOdbcParam& Param(const std::string& name);
+
+    TOdbcConnection& FConn;
+    std::string FSql;
+    int FTimeoutSec = 60;
+    std::vector<TOdbcParam> FParams;
+    std::vector<bool> FSet;
+    size_t FColumns = 0;
+    std::vector<std::vector<TOdbcValue>> FRows;
+};
+
+} // namespace pavona
