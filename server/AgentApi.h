@@ -54,6 +54,9 @@ class TAgentClient {
     // Connection and response time-outs (15 s and 20 s unless changed).
     void SetTimeouts(const THttpTimeouts& t);
     const std::string& Base() const { return FBase; }
+    // The last login attempt, for diagnostics: its status (0 without answer) and why it failed.
+    int LoginStatus() const { return FLoginStatus; }
+    const std::string& LoginNote() const { return FLoginNote; }
 
     TReportResult SendSales(const std::string& store, const std::string& agentTime,
                             const std::string& linesJson);
