@@ -1,0 +1,131 @@
+// Dispatch of the run modes. Modes are tried in a fixed order with ASCII case folding; only the
+// first argument selects one, and anything unrecognised starts the resident agent.
+#include "app/AgentEntry.h"
+
+#include "app/AgentIcon.h"
+#include "common/Text.h"
+#include "config/AgentSettings.h"
+#include "platform/Platform.h"
+
+namespace pavona {
+
+std::string TCommandLine::Arg(size_t position) const {
+    return position >= 1 && position <= Args.size() ? Args[position - 1] : std::string();
+}
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    TCommandLine cl;
+    cl.Args = args;
+    const std::string first = args.empty() ? std::string() : args[0];
+    auto is = [&](const char* a) { return SameTextAscii(first, a); };
+    if (args.size() >= 2 && is("/icons")) {
+        cl.Mode = TRunMode::Icons;
+    } else if (is("/install") || is("-install")) {
+        cl.Mode = TRunMode::Install;
+    } else if (is("/uninstall") || is("-uninstall")) {
+        cl.Mode = TRunMode::Uninstall;
+    } else if (is("/report")) {
+        cl.Mode = TRunMode::Report;
+        // Every position is examined, including the value that follows a switch.
+        for (size_t i = 1; i < args.size(); ++i) {
+            const bool last = i + 1 == args.size();
+            if (SameTextAscii(args[i], "-sample") && !last) cl.SampleCount = StrToIntDef(args[i + 1], 0);
+            if (SameTextAscii(args[i], "-spool") && !last) cl.SpoolArg = args[i + 1];
+        }
+    } else if (is("/enroll")) {
+        cl.Mode = TRunMode::Enroll;
+    } else if (is("/once")) {
+        cl.Mode = TRunMode::Once;
+    } else if (is("/maprequest")) {
+        cl.Mode = TRunMode::MapRequest;
+    } else if (is("/selfcheck")) {
+        cl.Mode = TRunMode::SelfCheck;
+    } else {
+        cl.Mode = TRunMode::Resident;
+        for (const std::string& a : args)
+            if (SameTextAscii(a, "/tray") || SameTextAscii(a, "-tray")) cl.Tray = true;
+    }
+    return cl;
+}
+
+std::string MissingSettingsLine(const std::string& store, const std::string& key, const std::string& posConn) {
+    auto has = [](const std::string& v) { return Trim(v).empty() ? "없음" : "있음"; };
+    if (!Trim(store).empty() && !Trim(key).empty() && !Trim(posConn).empty()) return {};
+    return Fmt("설정이 비었다 — 사업자번호 %s · 인증키 %s · POS 접속 %s", has(store), has(key), has(posConn));
+}
+
+namespace {
+
+int NotBuilt(std::ostream& out, const std::string& what) {
+    out << "X  " << what << " 기능은 아직 준비되지 않았습니다 — 이 판에서는 쓸 수 없습니다.\n";
+    return kExitNotBuilt;
+}
+
+int RunReport(const TCommandLine& cl, std::ostream& out) {
+    platform::AttachConsoleOutput();
+    if (cl.SampleCount <= 0) {
+        out << "X  -sample <줄 수> 를 주세요 (표본만 보냅니다 — POS 는 읽지 않습니다)\n";
+        return kExitReportFailed;
+    }
+    return NotBuilt(out, "/report 왕복 시험");
+}
+
+int RunOnceMode(std::ostream& out) {
+    platform::AttachConsoleOutput();
+    const TAgentSettings s = LoadSettings();
+    const std::string missing = MissingSettingsLine(s.Store, s.Key, s.PosConnStr);
+    if (!missing.empty()) {
+        out << missing << "\n";
+        return kExitOk;
+    }
+    return NotBuilt(out, "/once 보고 주기");
+}
+
+int RunResident(const TCommandLine& cl, std::ostream& out, const TResidentRunner& resident) {
+    auto instance = platform::AcquireSingleInstance();
+    if (!instance) {
+        // Another agent runs: bring its window forward unless this is an autostart.
+        if (!cl.Tray) platform::RequestShowWindow();
+        return kExitOk;
+    }
+    if (!resident) return NotBuilt(out, "상주 에이전트(트레이 창)");
+    return resident(cl);
+}
+
+} // namespace
+
+int RunAgent(const std::vector<std::string>& args, std::ostream& out, const TResidentRunner& resident) {
+    const TCommandLine cl = ParseCommandLine(args);
+    switch (cl.Mode) {
+    case TRunMode::Icons:
+        if (!ExportTrayIcons(cl.Arg(2))) {
+            out << "X  트레이 그림을 쓰지 못했습니다 — " << cl.Arg(2) << "\n";
+            return kExitFailed;
+        }
+        return kExitOk;
+    case TRunMode::Install:
+        platform::AttachConsoleOutput();
+        return NotBuilt(out, "/install 설치");
+    case TRunMode::Uninstall:
+        platform::AttachConsoleOutput();
+        return NotBuilt(out, "/uninstall 자동 실행 해제");
+    case TRunMode::Report:
+        return RunReport(cl, out);
+    case TRunMode::Enroll:
+        platform::AttachConsoleOutput();
+        return NotBuilt(out, "/enroll 등록");
+    case TRunMode::Once:
+        return RunOnceMode(out);
+    case TRunMode::MapRequest:
+        platform::AttachConsoleOutput();
+        return NotBuilt(out, "/maprequest 품목 지정");
+    case TRunMode::SelfCheck:
+        platform::AttachConsoleOutput();
+        return NotBuilt(out, "/selfcheck 자가진단");
+    case TRunMode::Resident:
+        return RunResident(cl, out, resident);
+    }
+    return kExitOk;
+}
+
+} // namespace pavona

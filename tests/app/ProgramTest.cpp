@@ -1,0 +1,97 @@
+// The pavona-agent executable run as a store's PC would run it.
+#include "platform/Platform.h"
+#include "tests/support/TestSupport.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace pavona {
+namespace {
+
+class ProgramTest : public test::TempDataTest {
+protected:
+    test::ProcessResult Run(const std::vector<std::string>& args) {
+        return test::RunProcess(test::AgentBinary(), args, {}, 20000);
+    }
+};
+
+TEST_F(ProgramTest, OnceWithIncompleteSettingsPrintsWhatIsMissing) {
+    test::WriteFile(platform::JoinPath(DataDir(), "agent.ini"),
+                    "[server]\r\nstore=1234567890\r\n[pos]\r\nconn=\r\n");
+    for (const char* mode : {"/once", "/ONCE", "/Once"}) {
+        const auto r = Run({mode});
+        EXPECT_EQ(r.ExitCode, 0) << mode;
+        EXPECT_EQ(r.Out, "설정이 비었다 — 사업자번호 있음 · 인증키 없음 · POS 접속 없음\n") << mode;
+    }
+}
+
+TEST_F(ProgramTest, ReportWithoutASampleCountEndsWithCodeTwo) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"/report"}, {"/report", "-sample"}, {"/report", "-sample", "x"}}) {
+        const auto r = Run(args);
+        EXPECT_EQ(r.ExitCode, 2);
+        EXPECT_EQ(r.Out, "X  -sample <줄 수> 를 주세요 (표본만 보냅니다 — POS 는 읽지 않습니다)\n");
+    }
+}
+
+TEST_F(ProgramTest, ModesNotBuiltYetSaySoAndNeverClaimSuccess) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"/report", "-spool", "X", "-sample", "5"}, {"/enroll", "CODE"}, {"/selfcheck"},
+          {"/install"}, {"/maprequest", "1"}}) {
+        const auto r = Run(args);
+        EXPECT_EQ(r.ExitCode, 3) << args[0];
+        EXPECT_NE(r.Out.find("아직 준비되지 않았습니다"), std::string::npos) << args[0];
+    }
+}
+
+TEST_F(ProgramTest, IconsWritesSixImagesAndAloneStartsTheResidentAgent) {
+    const std::string dir = FRoot.File("out/icons");
+    const auto r = Run({"/icons", dir});
+    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_EQ(r.Out, "");
+    for (const char* name : {"unknown", "normal", "caution", "imminent", "exhausted", "disabled"})
+        EXPECT_TRUE(platform::FileExists(dir + "/tray-" + name + ".png")) << name;
+}
+
+// A second start while the agent runs ends at once and the running agent is asked to show its
+// window; with the tray switch (an autostart) it ends silently.
+TEST_F(ProgramTest, SecondStartAsksTheRunningAgentToShowItself) {
+    auto instance = platform::AcquireSingleInstance();
+    ASSERT_TRUE(instance) << "another agent already runs on this machine";
+    std::mutex lock;
+    std::condition_variable changed;
+    int shown = 0;
+    instance->Listen([&] {
+        std::lock_guard<std::mutex> g(lock);
+        ++shown;
+        changed.notify_all();
+    });
+
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = Run({});
+    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_EQ(r.Out, "");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    {
+        std::unique_lock<std::mutex> g(lock);
+        EXPECT_TRUE(changed.wait_for(g, std::chrono::seconds(5), [&] { return shown == 1; }));
+    }
+
+    const auto silent = Run({"/tray"});
+    EXPECT_EQ(silent.ExitCode, 0);
+    EXPECT_EQ(silent.Out, "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::lock_guard<std::mutex> g(lock);
+    EXPECT_EQ(shown, 1);
+}
+
+TEST_F(ProgramTest, FirstStartWithoutTheWindowSaysTheWindowIsNotBuilt) {
+    const auto r = Run({"/icons"});
+    EXPECT_EQ(r.ExitCode, 3);
+    EXPECT_NE(r.Out.find("상주 에이전트"), std::string::npos);
+}
+
+} // namespace
+} // namespace pavona
