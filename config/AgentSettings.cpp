@@ -85,6 +85,12 @@ TAgentSettings LoadSettings() {
 }
 
 bool SaveSettings(const TAgentSettings& s, std::string* error) {
+    // The folder first: the key's protection keeps its secret there too, and a missing folder is
+    // the real reason for the failure.
+    if (!platform::MakeDirs(DataDir())) {
+        SetError(error, WriteFailedText(SettingsPath()));
+        return false;
+    }
     const std::string keyText = ProtectKey(s.Key);
     // An empty key_dpapi would silently erase the store's key; keep the stored one instead.
     if (!s.Key.empty() && keyText.empty()) {
