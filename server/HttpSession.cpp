@@ -112,11 +112,14 @@ size_t OnWrite(char* data, size_t size, size_t count, void* user) {
 // response time-out, counted from the moment the connection was made, is enforced.
 int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto* t = static_cast<TTransfer*>(user);
+    // The connection is usable once TLS is done; a reused connection reports no connect times at
+    // all, only the moment the request was ready to go.
     curl_off_t connectedUs = 0;
-    // TLS completion is when the connection is usable; a reused connection reports tiny times.
-    if (curl_easy_getinfo(t->Curl, CURLINFO_APPCONNECT_TIME_T, &connectedUs) != CURLE_OK || connectedUs <= 0)
-        if (curl_easy_getinfo(t->Curl, CURLINFO_CONNECT_TIME_T, &connectedUs) != CURLE_OK || connectedUs <= 0)
-            return 0; // still connecting: the connection time-out applies
+    for (CURLINFO info : {CURLINFO_APPCONNECT_TIME_T, CURLINFO_CONNECT_TIME_T, CURLINFO_PRETRANSFER_TIME_T}) {
+        if (curl_easy_getinfo(t->Curl, info, &connectedUs) == CURLE_OK && connectedUs > 0) break;
+        connectedUs = 0;
+    }
+    if (connectedUs <= 0) return 0; // still connecting: the connection time-out applies
     const auto elapsedUs =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t->Start)
             .count();
