@@ -211,7 +211,9 @@ TEST_F(AgentLogTest, LoggingWhereNothingCanBeWrittenDoesNotRaise) {
         EXPECT_NO_THROW(RecordQueryRun("SQL_SALES", "", "", "연결 실패", -1, 15000));
         EXPECT_NO_THROW(PruneLogs(14));
         EXPECT_TRUE(ReadLogDay(EncodeDate(2026, 10, 6)).empty());
-        if (!c.asFolder) EXPECT_EQ(test::ReadFile(c.blocker), "not a folder");
+        if (!c.asFolder) {
+            EXPECT_EQ(test::ReadFile(c.blocker), "not a folder");
+        }
     }
     // The query run is still recorded even though its log line was lost.
     EXPECT_FALSE(QueryRuns().empty());
