@@ -1,0 +1,96 @@
+#include "pos/ConnString.h"
+
+#include <gtest/gtest.h>
+
+namespace pavona {
+
+TEST(ConnString, AdoSqlServerStringsBecomeFreeTdsStrings) {
+    const std::string tail = ";TDS_Version=7.4;ClientCharset=UTF-8";
+    struct Case {
+        std::string in, out;
+    } cases[] = {
+        {"Provider=SQLOLEDB.1;Password=pos!1;Persist Security Info=True;User ID=sa;Initial Catalog=POSDB;"
+         "Data Source=192.168.0.10",
+         "Driver=FreeTDS;Server=192.168.0.10;Port=1433;Database=POSDB;UID=sa;PWD=pos!1" + tail},
+        // Port after a comma, blanks around keys and values, keys in any case.
+        {" provider = SQLNCLI11 ; data source = posserver,14330 ; initial catalog = 매장 ; user id = pos ; "
+         "password = 1234 ",
+         "Driver=FreeTDS;Server=posserver;Port=14330;Database=매장;UID=pos;PWD=1234" + tail},
+        // A named instance without a port is found by the driver; with a port the port wins.
+        {"Provider=MSOLEDBSQL;Data Source=POS-PC\\SQLEXPRESS;Initial Catalog=pos;User ID=a;Password=b",
+         "Driver=FreeTDS;Server=POS-PC\\SQLEXPRESS;Database=pos;UID=a;PWD=b" + tail},
+        {"Provider=MSOLEDBSQL19;Data Source=tcp:10.0.0.5\\POS,1500;User ID=a;Password=b",
+         "Driver=FreeTDS;Server=10.0.0.5;Port=1500;UID=a;PWD=b" + tail},
+        // This computer; Windows login instead of a password.
+        {"Provider=SQLOLEDB;Data Source=(local);Initial Catalog=pos;Integrated Security=SSPI",
+         "Driver=FreeTDS;Server=127.0.0.1;Port=1433;Database=pos;Trusted_Connection=Yes" + tail},
+        {"Provider=SQLOLEDB;Data Source=.;Initial Catalog=pos;User ID=sa;Password=x",
+         "Driver=FreeTDS;Server=127.0.0.1;Port=1433;Database=pos;UID=sa;PWD=x" + tail},
+        // Quoted values with ; and a doubled quote are carried in ODBC braces.
+        {"Provider=SQLOLEDB;Data Source=pos;User ID=sa;Password=\"a;b\"\"c\"",
+         "Driver=FreeTDS;Server=pos;Port=1433;UID=sa;PWD={a;b\"c}" + tail},
+        {"Provider=SQLOLEDB;Data Source=pos;User ID=sa;Password='p}w'",
+         "Driver=FreeTDS;Server=pos;Port=1433;UID=sa;PWD={p}}w}" + tail},
+    };
+    for (const Case& c : cases) {
+        const TConnTarget t = TranslateConnString(c.in);
+        EXPECT_TRUE(t.Ok) << c.in << " → " << t.Error;
+        EXPECT_EQ(t.Kind, TConnKind::SqlServer) << c.in;
+        EXPECT_EQ(t.OdbcString, c.out) << c.in;
+    }
+}
+
+TEST(ConnString, OdbcStringsPassUnchangedAndSqliteIsForcedReadOnly) {
+    struct Case {
+        std::string in;
+        TConnKind kind;
+        std::string out;
+    } cases[] = {
+        {"Driver=FreeTDS;Server=h;Port=1433;UID=a;PWD=b", TConnKind::Odbc,
+         "Driver=FreeTDS;Server=h;Port=1433;UID=a;PWD=b"},
+        {"DSN=posdb;UID=a;PWD=b", TConnKind::Odbc, "DSN=posdb;UID=a;PWD=b"},
+        {"Driver=SQLite3;Database=/var/pos/pos.db", TConnKind::Sqlite,
+         "Driver=SQLite3;Database=file:/var/pos/pos.db?mode=ro;NoCreat=1"},
+        // The store's own NoCreat and mode give way; other URI options stay.
+        {"driver={SQLite3};database=file:/p/pos.db?mode=rwc&cache=shared;NoCreat=0;Timeout=2000",
+         TConnKind::Sqlite,
+         "driver=SQLite3;Timeout=2000;Database=file:/p/pos.db?mode=ro&cache=shared;NoCreat=1"},
+        // Characters that would end the path inside a URI are escaped.
+        {"Driver=SQLite3;Database=/p/a?b#c%d.db", TConnKind::Sqlite,
+         "Driver=SQLite3;Database=file:/p/a%3Fb%23c%25d.db?mode=ro;NoCreat=1"},
+    };
+    for (const Case& c : cases) {
+        const TConnTarget t = TranslateConnString(c.in);
+        EXPECT_TRUE(t.Ok) << c.in << " → " << t.Error;
+        EXPECT_EQ(t.Kind, c.kind) << c.in;
+        EXPECT_EQ(t.OdbcString, c.out) << c.in;
+    }
+}
+
+TEST(ConnString, AnythingElseFailsWithAKoreanReasonAndNeverEchoesThePassword) {
+    struct Case {
+        std::string in, errorPart;
+    } cases[] = {
+        {"", "비어 있습니다"},
+        {"   ", "비어 있습니다"},
+        {"Data Source=pos;Initial Catalog=db;User ID=sa;Password=secret",
+         "Provider, Driver, DSN 이 없습니다"},
+        {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=c:\\pos.mdb;Password=secret",
+         "Provider=Microsoft.Jet.OLEDB.4.0"},
+        {"Provider=SQLOLEDB;Initial Catalog=db;Password=secret", "Data Source(서버 주소)가 없습니다"},
+        {"Provider=SQLOLEDB;Data Source=pos,99999;Password=secret", "포트 번호가 잘못되었습니다: 99999"},
+        {"Provider=SQLOLEDB;Data Source=pos,abc;Password=secret", "포트 번호가 잘못되었습니다"},
+        {"Provider=SQLOLEDB;Data Source=pos;secret", "3번째 항목에 '=' 가 없습니다"},
+        {"Provider=SQLOLEDB;Data Source=pos;Password=\"secret", "닫히지 않았습니다"},
+        {"Driver=SQLite3;Password=secret", "Database(SQLite 파일 경로)가 없습니다"},
+    };
+    for (const Case& c : cases) {
+        const TConnTarget t = TranslateConnString(c.in);
+        EXPECT_FALSE(t.Ok) << c.in;
+        EXPECT_TRUE(t.OdbcString.empty()) << c.in;
+        EXPECT_NE(t.Error.find(c.errorPart), std::string::npos) << c.in << " → " << t.Error;
+        EXPECT_EQ(t.Error.find("secret"), std::string::npos) << t.Error;
+    }
+}
+
+} // namespace pavona
