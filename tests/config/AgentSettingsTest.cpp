@@ -11,6 +11,7 @@
 #include <functional>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace pavona {
 namespace {
@@ -270,14 +271,25 @@ TEST_F(AgentSettingsTest, KeyThatCannotBeProtectedLeavesTheStoredKey) {
     EXPECT_EQ(ReadIniKey("server", "store"), "9999999999");
 }
 
-TEST_F(AgentSettingsTest, UnreadableFileIsNeverReplaced) {
+TEST_F(AgentSettingsTest, FolderInPlaceOfTheFileIsNeverReplaced) {
+    // Something that is there but cannot be read as a file must not be taken for a missing file.
+    ASSERT_TRUE(platform::MakeDirs(SettingsPath()));
+    std::string error;
+    EXPECT_FALSE(SaveSettings(ValidSettings(), &error));
+    EXPECT_EQ(error, "설정 파일을 쓰지 못했습니다 — " + SettingsPath());
+    EXPECT_FALSE(WriteIniKey("state", "sent_count", "1"));
+    EXPECT_EQ(ReadIniKey("state", "sent_count", "none"), "none");
+    ASSERT_EQ(::rmdir(SettingsPath().c_str()), 0);
+}
+
+TEST_F(AgentSettingsTest, FileWithoutReadRightIsNeverReplaced) {
+    std::string error;
     ASSERT_TRUE(SaveSettings(ChangedSettings()));
     const std::string before = ReadFile(SettingsPath());
     ASSERT_EQ(::chmod(SettingsPath().c_str(), 0200), 0);
     std::string probe;
     if (platform::ReadWholeFile(SettingsPath(), probe))
         GTEST_SKIP() << "running with rights that read any file";
-    std::string error;
     EXPECT_FALSE(SaveSettings(ValidSettings(), &error));
     EXPECT_EQ(error, "설정 파일을 쓰지 못했습니다 — " + SettingsPath());
     EXPECT_FALSE(WriteIniKey("state", "sent_count", "1"));

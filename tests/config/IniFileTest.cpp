@@ -2,6 +2,8 @@
 // touching any other byte of the file.
 #include "config/IniFile.h"
 
+#include "tests/support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 namespace pavona {
@@ -51,6 +53,18 @@ TEST(IniFileTest, ReadsKeysLikeTheProfileReader) {
         }
         EXPECT_EQ(ini.ReadString(c.Section, c.Key, "def"), c.Found ? c.Value : "def");
     }
+}
+
+TEST(IniFileTest, LoadTellsMissingFromUnreadable) {
+    test::TempDir dir;
+    TIniFile ini("[old]\r\n");
+    EXPECT_TRUE(ini.Load(dir.File("agent.ini")));
+    EXPECT_EQ(ini.Text(), "");
+    test::WriteFile(dir.File("agent.ini"), "\xEF\xBB\xBF[s]\nk=v\n");
+    EXPECT_TRUE(ini.Load(dir.File("agent.ini")));
+    EXPECT_EQ(ini.ReadString("s", "k"), "v");
+    // A folder where the file should be is there but unreadable: writing over it would lose it.
+    EXPECT_FALSE(ini.Load(dir.Path()));
 }
 
 TEST(IniFileTest, InvalidUtf8ReadsAsReplacementCharacter) {
