@@ -492,6 +492,32 @@ TEST_F(DemoPosTest, DefaultDaysEndToday) {
               (std::vector<std::string>{"2026-10-05", "2026-10-06"}));
 }
 
+TEST_F(DemoPosTest, CancelsOfLateSalesStayOnTheSaleDay) {
+    TDemoOptions o = SmallOptions();
+    o.OpenHour = 23;
+    o.CloseHour = 24;
+    o.ReceiptsPerDay = 200;
+    o.FullCancelRate = 0.5;
+    const std::string db = FDir.File("late.db");
+    const TDemoResult r = demopos::Generate(db, o);
+    ASSERT_TRUE(r.Ok) << r.Error;
+    EXPECT_GT(
+        Count(db,
+              "SELECT COUNT(*) FROM ordcancel WHERE ordc_date = substr(ordc_date, 1, 10) || ' 23:59:59.997'"),
+        0);
+    EXPECT_EQ(
+        Count(
+            db,
+            "SELECT COUNT(*) FROM ordcancel c JOIN Ord o ON o.ord_code = c.ordc_ord WHERE "
+            "substr(c.ordc_date, 1, 10) <> substr(o.ord_date, 1, 10) OR c.ordc_date NOT GLOB "
+            "'[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9].[0-9][0-9][037]'"),
+        0);
+    std::int64_t cancels = 0;
+    for (const auto& d : r.Summary.Days)
+        cancels += d.Cancels;
+    EXPECT_EQ(cancels, Count(db, "SELECT COUNT(*) FROM ordcancel"));
+}
+
 TEST_F(DemoPosTest, CommandLineWritesTheDatabase) {
     const std::string db = FDir.File("cli.db");
     struct {

@@ -273,7 +273,7 @@ bool TGenerator::MakeCancel(const TDemoReceipt& r, bool partial) {
     c.OrdCode = r.OrdCode;
     c.Register = r.Register;
     // Cancelled a few minutes later at the same till, never past the day's end.
-    c.At = std::min(IncSecond(r.At, FRng.Range(60, 1800)), IncDay(FFirst, day + 1) - 0.5 / kSecondsPerDay);
+    c.At = std::min(IncSecond(r.At, FRng.Range(60, 1800)), FromMSecs(ToMSecs(IncDay(FFirst, day + 1)) - 3));
     if (!partial) {
         c.Lines = r.Lines;
     } else {
