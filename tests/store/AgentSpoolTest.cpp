@@ -125,8 +125,10 @@ TEST_F(AgentSpoolTest, PendingSkipsSentAndCountsDamagedLines) {
         ASSERT_TRUE(spool.Pending("2026-10-06", entries));
         EXPECT_EQ(KeysOf(entries), tc.keys);
         EXPECT_EQ(spool.BadLines(), tc.bad);
-        const std::map<std::string, std::string> payloadOf = {{"1:1", a}, {"AB:1", a}, {"1:2", b}, {"1:3", c}};
-        for (const TSpoolEntry& e : entries) EXPECT_EQ(e.Payload, payloadOf.at(e.Key));
+        const std::map<std::string, std::string> payloadOf = {
+            {"1:1", a}, {"AB:1", a}, {"1:2", b}, {"1:3", c}};
+        for (const TSpoolEntry& e : entries)
+            EXPECT_EQ(e.Payload, payloadOf.at(e.Key));
     }
 
     // A missing day is empty.
