@@ -204,17 +204,25 @@ TEST_F(AgentSpoolTest, BatchWritesEachFileOnceAtTheEnd) {
 }
 
 TEST_F(AgentSpoolTest, FailedWritesAreCountedAndTheWatermarkStays) {
+    enum class Fault { Write, Flush, FolderInTheWay };
     struct Case {
         const char* name;
-        bool flushOnly;
+        Fault fault;
     };
-    for (const Case tc : {Case{"write fails", false}, Case{"flush fails", true}}) {
+    const Case cases[] = {{"write fails", Fault::Write},
+                          {"flush fails", Fault::Flush},
+                          {"a folder where the file should be", Fault::FolderInTheWay}};
+    for (const Case& tc : cases) {
         SCOPED_TRACE(tc.name);
         test::TempDir dir;
         auto files = std::make_shared<test::FaultyFiles>();
         TSpool spool(dir.Path(), 0, files);
         ASSERT_TRUE(spool.SetWatermark(EncodeDateTime(2026, 10, 6, 9, 0, 0)));
-        (tc.flushOnly ? files->FailFlush : files->FailWrite) = "spool-2026-10-06-cancel";
+        if (tc.fault == Fault::Write) files->FailWrite = "spool-2026-10-06-cancel";
+        if (tc.fault == Fault::Flush) files->FailFlush = "spool-2026-10-06-cancel";
+        if (tc.fault == Fault::FolderInTheWay) {
+            ASSERT_TRUE(platform::MakeDirs(dir.File("spool-2026-10-06-cancel.jsonl")));
+        }
 
         // The report cycle: one window into the batch, the watermark only after everything is kept.
         spool.BeginBatch();
