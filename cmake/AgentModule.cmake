@@ -17,10 +17,11 @@ function(pavona_module name)
   endif()
 endfunction()
 
-# pavona_test(NAME LABEL label SOURCES ... [DEPS ...] [TIMEOUT s] [ENVIRONMENT VAR=value ...]): one
-# GoogleTest executable, registered test by test with CTest under the given label.
+# pavona_test(NAME LABEL label SOURCES ... [DEPS ...] [TIMEOUT s] [ENVIRONMENT VAR=value ...]
+#             [RESOURCE_LOCK name]): one GoogleTest executable, registered test by test with CTest
+# under the given label. Tests sharing a machine-wide resource name the same lock and never overlap.
 function(pavona_test name)
-  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;DEPS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(T "" "LABEL;TIMEOUT;RESOURCE_LOCK" "SOURCES;DEPS;ENVIRONMENT" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
@@ -28,7 +29,8 @@ function(pavona_test name)
   target_link_libraries(${name} PRIVATE pavona_test_support ${T_DEPS} GTest::gtest GTest::gtest_main)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${T_ENVIRONMENT}")
+    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${T_ENVIRONMENT}"
+               RESOURCE_LOCK "${T_RESOURCE_LOCK}")
 endfunction()
 
 # pavona_subdirs(): adds every sub-folder that has a CMakeLists.txt (tests, tools, benchmarks).
