@@ -1,0 +1,165 @@
+// Connecting the POS reader: the embedded POS opened strictly read-only, typed parameters through
+// a real driver, and SQL Server connections that fail within the login time-out.
+#include "pos/AgentPos.h"
+#include "pos/ConnString.h"
+
+#include "PosFixture.h"
+#include "common/Text.h"
+#include "platform/Platform.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+
+namespace pavona {
+
+namespace {
+
+// A TCP socket on 127.0.0.1 with a port of the system's choosing; with `listening` the kernel
+// accepts connections into the backlog, but nobody ever reads or answers.
+class LocalSocket {
+  public:
+    explicit LocalSocket(bool listening) {
+        FFd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(FFd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        socklen_t len = sizeof a;
+        getsockname(FFd, reinterpret_cast<sockaddr*>(&a), &len);
+        FPort = ntohs(a.sin_port);
+        if (listening) listen(FFd, 8);
+    }
+    ~LocalSocket() { Close(); }
+    void Close() {
+        if (FFd >= 0) close(FFd);
+        FFd = -1;
+    }
+    int Port() const { return FPort; }
+
+  private:
+    int FFd = -1;
+    int FPort = 0;
+};
+
+double SecondsToConnect(TPosReader& reader, const std::string& connStr, bool& ok) {
+    const auto start = std::chrono::steady_clock::now();
+    ok = reader.Connect(connStr);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::string SqlServerAt(int port) {
+    return Fmt("Provider=SQLOLEDB.1;Data Source=127.0.0.1,%d;Initial Catalog=POS;User ID=sa;Password=pos",
+               port);
+}
+
+} // namespace
+
+TEST(PosConnect, SqlServerThatIsNotThereFailsWithTheDriversMessage) {
+    LocalSocket closed(false);
+    const int port = closed.Port();
+    closed.Close(); // nothing listens there now
+    TPosReader reader;
+    reader.SetTimeouts(3, 60);
+    bool ok = true;
+    const double seconds = SecondsToConnect(reader, SqlServerAt(port), ok);
+    EXPECT_FALSE(ok);
+    EXPECT_LT(seconds, 3.0 + 2.0);
+    EXPECT_NE(reader.Error().find("FreeTDS"), std::string::npos) << reader.Error();
+}
+
+TEST(PosConnect, SqlServerThatAcceptsAndNeverAnswersFailsWithinTheLoginTimeout) {
+    LocalSocket silent(true);
+    TPosReader reader;
+    reader.SetTimeouts(2, 60);
+    bool ok = true;
+    const double seconds = SecondsToConnect(reader, SqlServerAt(silent.Port()), ok);
+    EXPECT_FALSE(ok);
+    EXPECT_GE(seconds, 1.5); // it was the time-out that ended the wait
+    EXPECT_LT(seconds, 2.0 + 3.0);
+    EXPECT_NE(reader.Error().find("FreeTDS"), std::string::npos) << reader.Error();
+}
+
+TEST(PosConnect, AStringOfNoKnownFormFailsBeforeAnyDriverIsAsked) {
+    TPosReader reader;
+    EXPECT_FALSE(reader.Connect("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=c:\\pos.accdb"));
+    EXPECT_NE(reader.Error().find("SQL Server 공급자"), std::string::npos) << reader.Error();
+    EXPECT_FALSE(reader.Connect(""));
+    EXPECT_NE(reader.Error().find("비어 있습니다"), std::string::npos) << reader.Error();
+}
+
+class PosReadOnlyTest : public test::TempDataTest {};
+
+TEST_F(PosReadOnlyTest, TheEmbeddedPosIsNeverWrittenNorCreated) {
+    const std::string path = FRoot.File("pos.db");
+    std::string error;
+    ASSERT_TRUE(test::MakeFixturePos(path, error)) << error;
+    std::string before;
+    ASSERT_TRUE(platform::ReadWholeFile(path, before));
+
+    // The same connection the reader makes, asked to write.
+    const TConnTarget target = TranslateConnString(test::FixtureConnStr(path));
+    ASSERT_TRUE(target.Ok) << target.Error;
+    TOdbcConnection conn;
+    conn.Open(target.OdbcString, 5);
+    EXPECT_EQ(conn.DbmsName(), "SQLite");
+    for (const char* sql :
+         {"DELETE FROM Ord", "CREATE TABLE agent_notes (a int)", "UPDATE goods SET goods_status = 9"}) {
+        TOdbcQuery q(conn);
+        q.SetSql(sql);
+        EXPECT_THROW(q.Open(), EOdbcError) << sql;
+    }
+    conn.Close();
+    std::string after;
+    ASSERT_TRUE(platform::ReadWholeFile(path, after));
+    EXPECT_TRUE(before == after);
+
+    // A path where no POS file is: connecting fails and leaves no file behind.
+    const std::string missing = FRoot.File("missing.db");
+    TPosReader reader;
+    EXPECT_FALSE(reader.Connect(test::FixtureConnStr(missing)));
+    EXPECT_FALSE(reader.Error().empty());
+    EXPECT_FALSE(platform::FileExists(missing));
+}
+
+TEST_F(PosReadOnlyTest, ParametersKeepTheirTypesAndLongKoreanTextsComeBackWhole) {
+    const std::string path = FRoot.File("pos.db");
+    std::string error;
+    ASSERT_TRUE(test::MakeFixturePos(path, error)) << error;
+    TOdbcConnection conn;
+    conn.Open(TranslateConnString(test::FixtureConnStr(path)).OdbcString, 5);
+
+    std::string longText;
+    for (int i = 0; i < 1500; ++i)
+        longText += "농할😀";
+    const std::int64_t big = 9007199254740993; // not exact as a double
+    const TDateTime when = EncodeDateTime(2026, 10, 6, 23, 59, 59, 997);
+    TOdbcQuery q(conn);
+    q.SetSql("SELECT :t, typeof(:n), :n, :d, :n + 1, NULL");
+    q.SetText("t", longText);
+    q.SetInt64("n", big);
+    q.SetDateTime("d", when);
+    ASSERT_NO_THROW(q.Open());
+    ASSERT_EQ(q.RowCount(), 1u);
+    EXPECT_EQ(q.Value(0, 0).AsText(), longText);
+    EXPECT_EQ(q.Value(0, 1).AsText(), "integer");
+    EXPECT_EQ(q.Value(0, 2).AsInt64(), big);
+    EXPECT_EQ(ToMSecs(q.Value(0, 3).AsDateTime()), ToMSecs(when));
+    EXPECT_EQ(q.Value(0, 4).AsInt64(), big + 1);
+    EXPECT_TRUE(q.Value(0, 5).IsNull());
+    EXPECT_EQ(q.Value(0, 5).AsText(), "");
+
+    // A parameter without a value is refused before anything runs.
+    TOdbcQuery missing(conn);
+    missing.SetSql("SELECT :a, :b");
+    missing.SetInt64("a", 1);
+    EXPECT_THROW(missing.Open(), EOdbcError);
+}
+
+} // namespace pavona

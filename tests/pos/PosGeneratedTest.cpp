@@ -1,0 +1,142 @@
+// The POS reader over a generated POS day by day: what it reads agrees with what the generator
+// says it wrote.
+#include "pos/AgentPos.h"
+
+#include "tests/support/TestSupport.h"
+#include "tools/demopos/DemoPos.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace pavona {
+
+class PosGeneratedTest : public test::TempDataTest {
+  protected:
+    void SetUp() override {
+        FPath = FRoot.File("demo.db");
+        demopos::TDemoOptions o;
+        o.Seed = 20261006;
+        o.FirstDay = EncodeDate(2026, 10, 5);
+        o.Days = 3;
+        o.ReceiptsPerDay = 120;
+        const demopos::TDemoResult r = demopos::Generate(FPath, o);
+        ASSERT_TRUE(r.Ok) << r.Error;
+        FSummary = r.Summary;
+        ASSERT_TRUE(FReader.Connect("Driver=SQLite3;Database=" + FPath)) << FReader.Error();
+    }
+
+    std::string FPath;
+    demopos::TDemoSummary FSummary;
+    TPosReader FReader;
+};
+
+TEST_F(PosGeneratedTest, EachDayReadsAsGenerated) {
+    std::vector<TDateTime> days;
+    for (const demopos::TDemoDay& d : FSummary.Days) {
+        TDateTime t = 0;
+        ASSERT_TRUE(ParseDay(d.Day, t));
+        days.push_back(t);
+    }
+    std::vector<TDayCount> counts;
+    ASSERT_TRUE(FReader.DailyReportable(days, counts)) << FReader.Error();
+    ASSERT_EQ(counts.size(), days.size());
+    std::int64_t receipts = 0;
+    for (size_t i = 0; i < days.size(); ++i) {
+        const demopos::TDemoDay& want = FSummary.Days[i];
+        SCOPED_TRACE(want.Day);
+        EXPECT_EQ(counts[i].Day, want.Day);
+        EXPECT_EQ(counts[i].Lines, want.ReportableLines);
+        EXPECT_EQ(counts[i].Amount, want.ReportableAmount);
+
+        std::int64_t subsidy = -1;
+        ASSERT_TRUE(FReader.SubsidyTotal(days[i], IncDay(days[i], 1), FSummary.DesignatedCoupons, subsidy));
+        EXPECT_EQ(subsidy, want.DesignatedDiscount);
+
+        std::vector<TSalesRow> rows;
+        ASSERT_TRUE(FReader.SalesLines(days[i], IncDay(days[i], 1), rows)) << FReader.Error();
+        EXPECT_EQ(static_cast<std::int64_t>(rows.size()), want.GoodsLines + want.DiscountLines);
+        std::set<std::string> ords;
+        for (size_t r = 0; r < rows.size(); ++r) {
+            ords.insert(rows[r].Raw.OrdCode);
+            EXPECT_GE(ToMSecs(rows[r].SoldAt), ToMSecs(days[i]));
+            EXPECT_LT(ToMSecs(rows[r].SoldAt), ToMSecs(IncDay(days[i], 1)));
+            if (r == 0) continue;
+            const TRawLine& a = rows[r - 1].Raw;
+            const TRawLine& b = rows[r].Raw;
+            const bool ordered =
+                std::stoll(a.OrdCode) < std::stoll(b.OrdCode) || (a.OrdCode == b.OrdCode && a.Seq < b.Seq);
+            EXPECT_TRUE(ordered) << a.OrdCode << ":" << a.Seq << " before " << b.OrdCode << ":" << b.Seq;
+        }
+        EXPECT_EQ(static_cast<std::int64_t>(ords.size()), want.Receipts);
+        receipts += want.Receipts;
+    }
+
+    std::vector<TRegisterSeen> seen;
+    ASSERT_TRUE(FReader.LastSeenByRegister(days.front(), seen)) << FReader.Error();
+    std::int64_t seenReceipts = 0;
+    for (const TRegisterSeen& s : seen)
+        seenReceipts += s.OrdCount;
+    EXPECT_EQ(seenReceipts, receipts);
+}
+
+TEST_F(PosGeneratedTest, CorrectionsLinksAndGoodsReadAsGenerated) {
+    std::vector<TCancelRow> cancels;
+    ASSERT_TRUE(FReader.CancelLines(EncodeDate(2026, 10, 5), EncodeDate(2026, 11, 5), cancels))
+        << FReader.Error();
+    std::set<std::int64_t> cancelCodes, cancelled;
+    for (const TCancelRow& c : cancels) {
+        cancelCodes.insert(c.CancelCode);
+        cancelled.insert(c.OrdCode);
+        EXPECT_EQ(c.Raw.OrdCode, std::to_string(c.OrdCode));
+    }
+    EXPECT_EQ(cancelCodes, std::set<std::int64_t>(FSummary.CancelCodes.begin(), FSummary.CancelCodes.end()));
+    for (std::int64_t ord : FSummary.FullyCancelled)
+        EXPECT_TRUE(cancelled.count(ord)) << ord;
+
+    std::vector<TOriginRow> returns;
+    ASSERT_FALSE(FSummary.ReturnReceipts.empty());
+    ASSERT_TRUE(FReader.SalesLinesByOrd(FSummary.ReturnReceipts, returns)) << FReader.Error();
+    std::set<std::string> returnOrds;
+    for (const TOriginRow& r : returns) {
+        EXPECT_TRUE(r.IsRefund) << r.Raw.OrdCode;
+        returnOrds.insert(r.Raw.OrdCode);
+    }
+    EXPECT_EQ(returnOrds.size(), FSummary.ReturnReceipts.size());
+
+    std::vector<TLinkRow> links;
+    ASSERT_TRUE(FReader.CouponLinks(FSummary.DesignatedCoupons, links)) << FReader.Error();
+    std::set<std::int64_t> targets;
+    for (const TLinkRow& l : links)
+        targets.insert(std::stoll(l.GoodsCode));
+    EXPECT_EQ(targets,
+              std::set<std::int64_t>(FSummary.DesignatedTargets.begin(), FSummary.DesignatedTargets.end()));
+
+    std::vector<std::string> codes;
+    std::map<std::string, const demopos::TDemoGoods*> byCode;
+    for (const demopos::TDemoGoods& g : FSummary.Goods) {
+        codes.push_back(std::to_string(g.Code));
+        byCode[codes.back()] = &g;
+    }
+    std::vector<TGoodsRow> goods;
+    ASSERT_TRUE(FReader.GoodsByCodes(codes, goods)) << FReader.Error();
+    EXPECT_EQ(goods.size(), FSummary.Goods.size());
+    for (const TGoodsRow& g : goods) {
+        const demopos::TDemoGoods* want = byCode[g.Code];
+        ASSERT_NE(want, nullptr) << g.Code;
+        EXPECT_EQ(g.Name, want->Name); // the padding the POS stores is gone
+        EXPECT_EQ(g.Barcode, want->Barcode);
+        EXPECT_EQ(g.Active, want->Active) << g.Code;
+    }
+
+    std::vector<TColumnInfo> columns;
+    ASSERT_TRUE(FReader.Fingerprint(columns)) << FReader.Error();
+    std::set<std::string> tables;
+    for (const TColumnInfo& c : columns)
+        tables.insert(c.TableName);
+    EXPECT_EQ(tables.size(), 8u);
+}
+
+} // namespace pavona
