@@ -58,6 +58,17 @@ void SplitWhole(std::string_view data, std::vector<std::string_view>& lines, std
     tail = data.substr(start);
 }
 
+// A sent line names either a plain key, which hides every entry with that key, or a key and a
+// payload hash (corrections), which hides only that correction.
+void AddSentLine(const std::string& text, std::unordered_set<std::string>& keys,
+                 std::unordered_set<std::string>& hashed) {
+    const size_t tab = text.find('\t');
+    if (tab == std::string::npos)
+        keys.insert(LowerAscii(text));
+    else
+        hashed.insert(LowerAscii(Trim(text.substr(0, tab))) + "\t" + Trim(text.substr(tab + 1)));
+}
+
 bool HasLineBreak(std::string_view s) {
     return s.find_first_of("\r\n") != std::string_view::npos;
 }
@@ -179,8 +190,8 @@ bool TSpool::RefreshDay(const std::string& day, TDayCache& cache, std::vector<TC
     if (shrunk || grewCompact) cache = TDayCache{};
 
     auto hidden = [&](const std::string& key, std::uint32_t hash) {
-        const std::string lower = LowerAscii(key);
-        return cache.SentKeys.count(lower) > 0 || cache.SentHashed.count(CorrectionId(key, hash)) > 0;
+        return cache.SentKeys.count(LowerAscii(key)) > 0 ||
+               cache.SentHashed.count(CorrectionId(key, hash)) > 0;
     };
     std::vector<std::string_view> lines;
     std::string_view tail;
@@ -199,12 +210,7 @@ bool TSpool::RefreshDay(const std::string& day, TDayCache& cache, std::vector<TC
         for (const std::string_view line : lines) {
             const std::string text = SentLineText(line);
             if (text.empty()) continue;
-            const size_t tab = text.find('\t');
-            if (tab == std::string::npos)
-                cache.SentKeys.insert(LowerAscii(text));
-            else
-                cache.SentHashed.insert(LowerAscii(Trim(text.substr(0, tab))) + "\t" +
-                                        Trim(text.substr(tab + 1)));
+            AddSentLine(text, cache.SentKeys, cache.SentHashed);
             added = true;
         }
         cache.SentDone += skipped + static_cast<std::int64_t>(view.size() - tail.size());
@@ -269,13 +275,8 @@ bool TSpool::PendingCached(const std::string& day, std::vector<TCachedEntry>& en
 
     // A sent line still being written counts as it stands, as a fresh read of the file would.
     std::unordered_set<std::string> tailKeys, tailHashed;
-    for (const std::string& text : tailSent) {
-        const size_t tab = text.find('\t');
-        if (tab == std::string::npos)
-            tailKeys.insert(LowerAscii(text));
-        else
-            tailHashed.insert(LowerAscii(Trim(text.substr(0, tab))) + "\t" + Trim(text.substr(tab + 1)));
-    }
+    for (const std::string& text : tailSent)
+        AddSentLine(text, tailKeys, tailHashed);
     auto keep = [&](const TCachedEntry& e) {
         return tailSent.empty() ||
                (!tailKeys.count(LowerAscii(e.Key)) && !tailHashed.count(CorrectionId(e.Key, e.Hash)));
