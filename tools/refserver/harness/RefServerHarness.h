@@ -27,15 +27,15 @@ struct RefFault {
 
 // The server's bookkeeping for one store, as the test API reports it.
 struct RefSummary {
-    bool Ok = false;              // the summary could be read
-    int64_t Accepted = 0;         // sale lines taken as new
-    int64_t Duplicated = 0;       // sale lines answered "duplicated"
-    int64_t Rejected = 0;         // sale lines rejected with a reason
-    int64_t CouponsKnown = 0;     // coupons in the store's coupon master
+    bool Ok = false;          // the summary could be read
+    int64_t Accepted = 0;     // sale lines taken as new
+    int64_t Duplicated = 0;   // sale lines answered "duplicated"
+    int64_t Rejected = 0;     // sale lines rejected with a reason
+    int64_t CouponsKnown = 0; // coupons in the store's coupon master
     int64_t CorrectionsApplied = 0;
     int64_t CorrectionsSkipped = 0;
-    int64_t Heartbeats = 0;       // status heartbeats kept
-    int64_t MappingRequests = 0;  // mapping requests answered 200
+    int64_t Heartbeats = 0;      // status heartbeats kept
+    int64_t MappingRequests = 0; // mapping requests answered 200
     int64_t Allocated = 0;
     int64_t OffsetOutstanding = 0;
     int64_t ReportedExecuted = 0; // subsidy of the accepted lines after corrections
@@ -43,7 +43,7 @@ struct RefSummary {
 };
 
 class RefServer {
-public:
+  public:
     // Makes certificates and a state file in a fresh temporary folder and starts the server with
     // --test-api on a free port. Check Running() / StartError() before use.
     explicit RefServer(int sessionSeconds = 3600);
@@ -65,15 +65,13 @@ public:
 
     // Adds (or replaces) a store: its business number, an agent key, the point label ("member_code
     // sign_name", split at the first blank), the point id and the policy JSON (see --help).
-    bool AddStore(const std::string& businessNo, const std::string& agentKey,
-                  const std::string& pointLabel, const std::string& pointId,
-                  const std::string& policyJsonText);
+    bool AddStore(const std::string& businessNo, const std::string& agentKey, const std::string& pointLabel,
+                  const std::string& pointId, const std::string& policyJsonText);
     // Replaces a known store's policy JSON; the policy's revision goes up by one.
     bool SetPolicy(const std::string& businessNo, const std::string& policyJsonText);
     // Issues a one-time enrolment code valid for `hours` from the server's clock (negative: already
     // expired). Returns the code, empty on failure.
-    std::string IssueCode(const std::string& businessNo, double hours = 72,
-                          const std::string& code = "");
+    std::string IssueCode(const std::string& businessNo, double hours = 72, const std::string& code = "");
 
     bool Fault(const std::string& path, const RefFault& fault);
     bool Fault(const std::string& path, int status, int delayMs = 0, bool nonJson = false,
@@ -102,7 +100,7 @@ public:
     bool Restart();
     void Stop();
 
-private:
+  private:
     bool Start(int port);
     // POSTs JSON to the test API; returns the status (0 when no answer) and the body.
     int Post(const std::string& path, const std::string& json, std::string* body = nullptr);
