@@ -3,18 +3,27 @@
 #include "pos/AgentReport.h"
 
 #include "common/Text.h"
+#include "pos/AgentAttribute.h"
+#include "pos/AgentCancel.h"
+#include "pos/AgentPos.h"
+#include "store/AgentSpool.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 namespace pavona {
 namespace {
 
-std::string Dec(std::int64_t v) { return std::to_string(v); }
+std::string Dec(std::int64_t v) {
+    return std::to_string(v);
+}
 
 } // namespace
 
-std::string MakeTxKey(const std::string& receipt, int seq) { return Trim(receipt) + ":" + std::to_string(seq); }
+std::string MakeTxKey(const std::string& receipt, int seq) {
+    return Trim(receipt) + ":" + std::to_string(seq);
+}
 
 std::string UtcStamp(TDateTime localTime) {
     if (localTime == 0) return {};
@@ -34,7 +43,8 @@ std::string JsonQty(double x) {
     // Tiny quantities never come from POS data; write them without an exponent all the same.
     std::snprintf(buf, sizeof buf, "%.20f", x);
     s = buf;
-    while (!s.empty() && s.back() == '0') s.pop_back();
+    while (!s.empty() && s.back() == '0')
+        s.pop_back();
     if (!s.empty() && s.back() == '.') s.pop_back();
     return s;
 }
@@ -57,20 +67,76 @@ std::string LineJson(const TReportLine& l) {
 }
 
 std::string CouponJson(const TReportCoupon& c) {
-    return "{\"code\":" + Dec(c.Code) + ",\"title\":" + JsonStr(c.Title) + ",\"sponsor_name\":" + JsonStr(c.SponsorName) +
-           ",\"type\":" + Dec(c.CouponType) + ",\"options\":" + Dec(c.Options) + ",\"limit_amount\":" +
-           Dec(c.LimitAmount) + ",\"limit_cycle_type\":" + Dec(c.LimitCycleType) + ",\"limit_cycle\":" +
-           Dec(c.LimitCycle) + ",\"seen_lines\":" + Dec(c.SeenLines) + ",\"seen_amount\":" + Dec(c.SeenAmount) + "}";
+    return "{\"code\":" + Dec(c.Code) + ",\"title\":" + JsonStr(c.Title) +
+           ",\"sponsor_name\":" + JsonStr(c.SponsorName) + ",\"type\":" + Dec(c.CouponType) +
+           ",\"options\":" + Dec(c.Options) + ",\"limit_amount\":" + Dec(c.LimitAmount) +
+           ",\"limit_cycle_type\":" + Dec(c.LimitCycleType) + ",\"limit_cycle\":" + Dec(c.LimitCycle) +
+           ",\"seen_lines\":" + Dec(c.SeenLines) + ",\"seen_amount\":" + Dec(c.SeenAmount) + "}";
 }
 
 std::string CancelJson(const TCancelOut& o) {
     std::string s = "{\"tx_key\":" + JsonStr(o.TxKey) + ",\"kind\":" + JsonStr(o.Kind);
     if (o.HasCorrected) s += ",\"corrected_discount_amount\":" + Dec(o.Corrected);
-    s += ",\"reason\":" + JsonStr(o.Reason) + ",\"occurred_at\":" + JsonStr(UtcStamp(o.OccurredAtLocal)) + "}";
+    s +=
+        ",\"reason\":" + JsonStr(o.Reason) + ",\"occurred_at\":" + JsonStr(UtcStamp(o.OccurredAtLocal)) + "}";
     return s;
 }
 
-std::vector<std::string> SelfTestLines(int count, const std::string& code, const std::string& name, TDateTime t) {
+TGoodsNames GoodsNamesOf(const std::vector<TSalesRow>& rows) {
+    TGoodsNames names;
+    for (const TSalesRow& r : rows)
+        if (!r.ItemName.empty()) names.try_emplace(r.Raw.Goods, TGoodsName{r.ItemName, r.Barcode});
+    return names;
+}
+
+TReceiptResult ReportReceipt(const std::vector<TSalesRow>& rows, std::size_t first, std::size_t last,
+                             const TGoodsNames& names, const std::vector<std::int64_t>& codes,
+                             const std::string& day, TSpool& spool, std::vector<TReturnRow>& returns) {
+    TReceiptResult result;
+    last = std::min(last, rows.size());
+    if (first >= last) return result;
+    const TSalesRow& head = rows[first];
+    if (head.RegType == 2) {
+        // A return is not a sale: it becomes corrections of the sale it returns.
+        result.IsReturn = true;
+        CollectReturn(rows, first, last, returns);
+        return result;
+    }
+    std::vector<TRawLine> raw;
+    raw.reserve(last - first);
+    for (std::size_t i = first; i < last; ++i)
+        raw.push_back(rows[i].Raw);
+    for (const TSaleLine& s : Attribute(raw)) {
+        // Free items and negative lines keyed in as corrections are not sales the programme pays on.
+        if (s.Amount <= 0 || s.Qty <= 0) continue;
+        TReportLine l;
+        l.TxKey = MakeTxKey(s.OrdCode, s.Seq);
+        l.SoldAtLocal = head.SoldAt;
+        l.VendorItemCode = s.Goods;
+        if (const auto n = names.find(s.Goods); n != names.end()) {
+            l.VendorItemName = n->second.Name;
+            l.Barcode = n->second.Barcode;
+        }
+        l.Quantity = LineQuantity(s.Stype, s.UnitQty, s.Qty);
+        l.UnitPrice = UnitPriceOf(l.Quantity, s.Amount);
+        l.Amount = s.Amount;
+        l.DiscountAmount = SubsidyOf(s, codes);
+        if (head.MemberCode > 0) l.MemberNo = Dec(head.MemberCode);
+        if (head.RegisterCode > 0) l.PosNo = Dec(head.RegisterCode);
+        l.ReceiptNo = s.OrdCode;
+        const TOwnDiscount own = OwnDiscountOf(l.Amount, l.DiscountAmount, s.Discount);
+        l.HasOwnDiscount = own.Has;
+        l.OwnDiscount = own.Value;
+        if (spool.Append(day, l.TxKey, LineJson(l)))
+            ++result.Stored;
+        else
+            ++result.Refused;
+    }
+    return result;
+}
+
+std::vector<std::string> SelfTestLines(int count, const std::string& code, const std::string& name,
+                                       TDateTime t) {
     std::vector<std::string> out;
     if (count <= 0) return out;
     const std::string prefix = "KESTREL-SELFTEST-" + FormatDateTime("yyyymmdd", t);

@@ -6,11 +6,16 @@
 #include "common/JsonText.h"
 #include "pos/PosRows.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace pavona {
+
+class TSpool;
+struct TSalesRow;
 
 struct TReportLine {
     std::string TxKey;
@@ -51,6 +56,29 @@ std::string JsonQty(double x);
 std::string LineJson(const TReportLine& line);
 std::string CouponJson(const TReportCoupon& coupon);
 std::string CancelJson(const TCancelOut& correction);
-std::vector<std::string> SelfTestLines(int count, const std::string& code, const std::string& name, TDateTime t);
+
+// Name and barcode of one goods code, as the window's rows first gave them.
+struct TGoodsName {
+    std::string Name;
+    std::string Barcode;
+};
+using TGoodsNames = std::map<std::string, TGoodsName>;
+// Goods code → the first non-empty item name among the rows, with that row's barcode.
+TGoodsNames GoodsNamesOf(const std::vector<TSalesRow>& rows);
+
+struct TReceiptResult {
+    int Stored = 0;  // report lines the spool took
+    int Refused = 0; // report lines the spool did not take
+    bool IsReturn = false;
+};
+// One receipt, rows [first, last) with one receipt number: a return receipt goes to the return
+// rows; otherwise every goods line with a positive amount and quantity is appended to the spool
+// under `day` with its transaction key.
+TReceiptResult ReportReceipt(const std::vector<TSalesRow>& rows, std::size_t first, std::size_t last,
+                             const TGoodsNames& names, const std::vector<std::int64_t>& codes,
+                             const std::string& day, TSpool& spool, std::vector<TReturnRow>& returns);
+
+std::vector<std::string> SelfTestLines(int count, const std::string& code, const std::string& name,
+                                       TDateTime t);
 
 } // namespace pavona

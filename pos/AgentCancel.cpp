@@ -1,0 +1,409 @@
+// Cancel and return corrections. The rule throughout is never to guess: a POS document that cannot be
+// tied to exactly one reported sale line of the same goods yields no correction and is counted, so
+// the unmatched amount stays in the store's claim rather than being taken off the wrong line.
+#include "pos/AgentCancel.h"
+
+#include "common/Text.h"
+#include "platform/Platform.h"
+#include "pos/AgentAttribute.h"
+#include "pos/AgentPos.h"
+#include "pos/AgentReport.h"
+#include "store/AgentSpool.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <unordered_map>
+
+namespace pavona {
+namespace {
+
+// Receipt numbers reach us padded in some POS columns and plain in others; the transaction key
+// trims them, so matching must too.
+std::string LineKey(const std::string& ordCode, int seq) {
+    return MakeTxKey(ordCode, seq);
+}
+
+// Only these lines were ever sent to the server; a correction for any other line names a key the
+// server never received.
+bool Reportable(const TSaleLine& l) {
+    return l.Amount > 0 && l.Qty > 0;
+}
+
+// One member of a flat JSON object as written by the report encoders: a string (unescaped) or the
+// bare token up to the next delimiter. Empty when the member is missing.
+std::string FlatMember(std::string_view json, std::string_view name) {
+    const std::string pattern = "\"" + std::string(name) + "\":";
+    const size_t at = json.find(pattern);
+    if (at == std::string_view::npos) return {};
+    size_t i = at + pattern.size();
+    while (i < json.size() && json[i] == ' ')
+        ++i;
+    if (i >= json.size()) return {};
+    if (json[i] != '"') {
+        const size_t end = json.find_first_of(",} ", i);
+        return std::string(json.substr(i, end == std::string_view::npos ? std::string_view::npos : end - i));
+    }
+    std::string out;
+    for (++i; i < json.size() && json[i] != '"'; ++i) {
+        if (json[i] != '\\' || i + 1 >= json.size()) {
+            out += json[i];
+            continue;
+        }
+        const char e = json[++i];
+        switch (e) {
+        case 'b':
+            out += '\b';
+            break;
+        case 'f':
+            out += '\f';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'u': {
+            // The encoders escape only control characters this way, so one code unit is enough.
+            const std::string hex(json.substr(i + 1, 4));
+            char* end = nullptr;
+            const long v = hex.size() == 4 ? std::strtol(hex.c_str(), &end, 16) : -1;
+            if (v >= 0 && end == hex.c_str() + 4) {
+                Utf8Append(out, static_cast<char32_t>(v));
+                i += 4;
+            } else {
+                out += '?';
+            }
+            break;
+        }
+        default:
+            out += e;
+            break;
+        }
+    }
+    return out;
+}
+
+void MergeCorrection(TPriorMarks& marks, std::string_view payload) {
+    const std::string key = FlatMember(payload, "tx_key");
+    if (key.empty()) return;
+    TPriorMark& m = marks[key];
+    m.Reasons.insert(FlatMember(payload, "reason"));
+    if (m.Void) return; // a void is final
+    if (FlatMember(payload, "kind") == "void") {
+        m.Void = true;
+        return;
+    }
+    std::int64_t v = 0;
+    if (TryParseInt64(FlatMember(payload, "corrected_discount_amount"), v)) {
+        m.HasAmend = true;
+        m.Corrected = v;
+    }
+}
+
+// The sold lines read back, by key, with whether their receipt is itself a return.
+struct TSold {
+    TSaleLine Line;
+    bool IsRefund = false;
+};
+
+std::unordered_map<std::string, TSold> IndexSold(const std::vector<TOriginRow>& originRows) {
+    std::unordered_map<std::string, TSold> index;
+    size_t i = 0;
+    while (i < originRows.size()) {
+        size_t j = i;
+        std::vector<TRawLine> raw;
+        while (j < originRows.size() && originRows[j].Raw.OrdCode == originRows[i].Raw.OrdCode)
+            raw.push_back(originRows[j++].Raw);
+        for (TSaleLine& l : Attribute(raw)) {
+            const std::string key = LineKey(l.OrdCode, l.Seq);
+            index.try_emplace(key, TSold{std::move(l), originRows[i].IsRefund}); // the first one stays
+        }
+        i = j;
+    }
+    return index;
+}
+
+} // namespace
+
+TPriorMarks LoadPriorMarks(const std::string& spoolDir) {
+    TPriorMarks marks;
+    std::vector<std::string> names;
+    if (!platform::ListFiles(spoolDir, names)) return marks;
+    std::sort(names.begin(), names.end()); // by day: older corrections first, so the last amend wins
+    for (const std::string& name : names) {
+        if (!StartsWith(name, "spool-") || !EndsWith(name, "-cancel.jsonl")) continue;
+        std::string data;
+        if (!platform::ReadWholeFile(platform::JoinPath(spoolDir, name), data)) continue;
+        std::string_view rest = data;
+        if (StartsWith(rest, "\xEF\xBB\xBF")) rest.remove_prefix(3);
+        while (!rest.empty()) {
+            const size_t lf = rest.find('\n');
+            // A last line without its line break may still be being written: not a record yet.
+            if (lf == std::string_view::npos) break;
+            std::string_view line = rest.substr(0, lf);
+            rest.remove_prefix(lf + 1);
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            const size_t tab1 = line.find('\t');
+            const size_t tab2 = tab1 == std::string_view::npos ? tab1 : line.find('\t', tab1 + 1);
+            if (tab2 == std::string_view::npos) continue;
+            const std::string_view payload = line.substr(tab2 + 1);
+            if (line.substr(tab1 + 1, tab2 - tab1 - 1) != std::to_string(PayloadHash(payload))) continue;
+            if (!Utf8Valid(payload)) continue;
+            MergeCorrection(marks, payload);
+        }
+    }
+    return marks;
+}
+
+std::string CancelSpoolDay(TDateTime now) {
+    return FormatDay(now) + "-cancel";
+}
+
+std::string CancelReason(std::int64_t cancelCode) {
+    return "POS 취소 #" + std::to_string(cancelCode);
+}
+std::string PartialCancelReason(std::int64_t cancelCode) {
+    return "POS 부분취소 #" + std::to_string(cancelCode);
+}
+std::string ReturnReason(const std::string& returnReceipt) {
+    return "POS 반품 #" + returnReceipt;
+}
+std::string PartialReturnReason(const std::string& returnReceipt) {
+    return "POS 부분반품 #" + returnReceipt + " — 남은 수량의 지원액을 가를 수 없어 줄 전체를 뺀다";
+}
+
+void CollectReturn(const std::vector<TSalesRow>& rows, std::size_t first, std::size_t last,
+                   std::vector<TReturnRow>& returns) {
+    last = std::min(last, rows.size());
+    if (first >= last) return;
+    const TSalesRow& head = rows[first];
+    for (size_t i = first; i < last; ++i) {
+        TReturnRow r;
+        r.OrdCode = rows[i].Raw.OrdCode;
+        r.Origin = head.Origin;
+        r.ReturnedAtLocal = head.SoldAt;
+        r.Raw = rows[i].Raw;
+        returns.push_back(std::move(r));
+    }
+}
+
+std::vector<TCancelOut> CancelCorrections(const std::vector<TCancelRow>& cancelRows,
+                                          const std::vector<TOriginRow>& originRows,
+                                          const std::vector<std::int64_t>& codes, const TPriorMarks& prior,
+                                          TCancelSkips& skips) {
+    skips = {};
+    std::vector<TCancelOut> out;
+    const std::unordered_map<std::string, TSold> sold = IndexSold(originRows);
+    // The state of each line as this call leaves it, starting from what the correction files hold,
+    // so that a second partial cancel takes its subsidy off what the first one left.
+    TPriorMarks state;
+
+    size_t i = 0;
+    while (i < cancelRows.size()) {
+        size_t j = i;
+        std::vector<TRawLine> raw;
+        while (j < cancelRows.size() && cancelRows[j].CancelCode == cancelRows[i].CancelCode)
+            raw.push_back(cancelRows[j++].Raw);
+        const TCancelRow& head = cancelRows[i];
+        for (const TSaleLine& c : Attribute(raw)) {
+            const std::string key = LineKey(c.OrdCode, c.Seq);
+            const auto it = sold.find(key);
+            if (it == sold.end()) {
+                ++skips.NoOrigin;
+                continue;
+            }
+            const TSold& s = it->second;
+            if (s.IsRefund) {
+                ++skips.OriginIsReturn;
+                continue;
+            }
+            if (c.Goods != s.Line.Goods) {
+                ++skips.GoodsDiffer;
+                continue;
+            }
+            if (!Reportable(s.Line)) {
+                ++skips.NotReported;
+                continue;
+            }
+            auto st = state.find(key);
+            if (st == state.end()) {
+                const auto p = prior.find(key);
+                st = state.emplace(key, p != prior.end() ? p->second : TPriorMark{}).first;
+            }
+            TPriorMark& m = st->second;
+            const bool partial = c.Amount < s.Line.Amount;
+            const std::string reason =
+                partial ? PartialCancelReason(head.CancelCode) : CancelReason(head.CancelCode);
+            if (m.Void || m.Reasons.count(reason) > 0) {
+                ++skips.AlreadyApplied;
+                continue;
+            }
+            TCancelOut o;
+            o.TxKey = key;
+            o.OccurredAtLocal = head.CanceledAtLocal;
+            o.Reason = reason;
+            if (partial) {
+                const std::int64_t old = m.HasAmend ? m.Corrected : SubsidyOf(s.Line, codes);
+                const std::int64_t remaining = std::max<std::int64_t>(0, old - SubsidyOf(c, codes));
+                if (remaining == old) {
+                    ++skips.Unchanged;
+                    continue;
+                }
+                o.Kind = "amend";
+                o.HasCorrected = true;
+                o.Corrected = remaining;
+                m.HasAmend = true;
+                m.Corrected = remaining;
+            } else {
+                o.Kind = "void";
+                m.Void = true;
+            }
+            m.Reasons.insert(reason);
+            out.push_back(std::move(o));
+        }
+        i = j;
+    }
+    return out;
+}
+
+std::vector<TCancelOut> ReturnCorrections(const std::vector<TReturnRow>& returnRows,
+                                          const std::vector<TOriginRow>& originRows, TReturnSkips& skips) {
+    skips = {};
+    std::vector<TCancelOut> out;
+    size_t i = 0;
+    while (i < returnRows.size()) {
+        size_t j = i;
+        while (j < returnRows.size() && returnRows[j].OrdCode == returnRows[i].OrdCode)
+            ++j;
+        const TReturnRow& head = returnRows[i];
+        const size_t runBegin = i, runEnd = j;
+        i = j;
+        if (head.Origin <= 0) {
+            ++skips.NoOriginRef;
+            continue;
+        }
+        const std::string origin = std::to_string(head.Origin);
+        size_t first = originRows.size(), last = 0;
+        for (size_t k = 0; k < originRows.size(); ++k) {
+            if (Trim(originRows[k].Raw.OrdCode) != origin) continue;
+            if (first == originRows.size()) first = k;
+            last = k;
+        }
+        if (first == originRows.size()) {
+            ++skips.OriginMissing;
+            continue;
+        }
+        if (originRows[first].IsRefund) {
+            ++skips.OriginIsReturn;
+            continue;
+        }
+        // Returned quantity per goods, in first-seen order.
+        std::vector<std::pair<std::string, std::int64_t>> returned;
+        for (size_t k = runBegin; k < runEnd; ++k) {
+            const TRawLine& r = returnRows[k].Raw;
+            if (r.Kind != 0 || r.Qty == 0) continue;
+            auto e = std::find_if(returned.begin(), returned.end(),
+                                  [&](const auto& p) { return p.first == r.Goods; });
+            if (e == returned.end())
+                returned.emplace_back(r.Goods, std::llabs(r.Qty));
+            else
+                e->second += std::llabs(r.Qty);
+        }
+        std::vector<TRawLine> raw;
+        for (size_t k = first; k <= last; ++k)
+            raw.push_back(originRows[k].Raw);
+        for (const TSaleLine& s : Attribute(raw)) {
+            // Returned goods are set against reported lines only: a free line was never sent, so
+            // voiding it would leave the paid line of the same goods in the claim.
+            if (!Reportable(s)) continue;
+            auto e = std::find_if(returned.begin(), returned.end(),
+                                  [&](const auto& p) { return p.first == s.Goods; });
+            if (e == returned.end() || e->second <= 0) continue;
+            const std::int64_t soldQty = s.Qty;
+            const std::int64_t take = std::min(e->second, soldQty);
+            e->second -= take;
+            TCancelOut o;
+            o.TxKey = MakeTxKey(s.OrdCode, s.Seq);
+            o.Kind = "void";
+            o.OccurredAtLocal = head.ReturnedAtLocal;
+            if (take < soldQty) {
+                ++skips.Partial;
+                o.Reason = PartialReturnReason(head.OrdCode);
+            } else {
+                o.Reason = ReturnReason(head.OrdCode);
+            }
+            out.push_back(std::move(o));
+        }
+        for (const auto& e : returned)
+            if (e.second > 0) ++skips.Unmatched;
+    }
+    return out;
+}
+
+std::vector<std::int64_t> ReturnOrigins(const std::vector<TReturnRow>& returnRows) {
+    std::vector<std::int64_t> out;
+    for (const TReturnRow& r : returnRows)
+        if (r.Origin > 0 && std::find(out.begin(), out.end(), r.Origin) == out.end()) out.push_back(r.Origin);
+    return out;
+}
+
+namespace {
+
+void SpoolCorrections(TCorrectionResult& result, TSpool& spool, TDateTime now) {
+    const std::string day = CancelSpoolDay(now);
+    for (const TCancelOut& o : result.Corrections) {
+        if (spool.Append(day, o.TxKey, CancelJson(o)))
+            ++result.Stored;
+        else
+            ++result.Refused;
+    }
+}
+
+} // namespace
+
+TCorrectionResult ApplyCancels(TPosReader& reader, TDateTime fromT, TDateTime toT,
+                               const std::vector<std::int64_t>& codes, const TPriorMarks& prior,
+                               TSpool& spool, TDateTime now) {
+    TCorrectionResult result;
+    std::vector<TCancelRow> rows;
+    if (!reader.CancelLines(fromT, toT, rows)) {
+        result.Note = "취소를 읽지 못했습니다 — 취소분이 청구에 남습니다.";
+        return result;
+    }
+    if (rows.empty()) return result;
+    std::vector<std::int64_t> ords;
+    for (const TCancelRow& r : rows)
+        if (std::find(ords.begin(), ords.end(), r.OrdCode) == ords.end()) ords.push_back(r.OrdCode);
+    std::vector<TOriginRow> origins;
+    if (!reader.SalesLinesByOrd(ords, origins)) {
+        result.Note = "원 전표를 읽지 못했습니다 — 취소분이 청구에 남습니다.";
+        return result;
+    }
+    result.Corrections = CancelCorrections(rows, origins, codes, prior, result.CancelSkips);
+    if (const int n = result.CancelSkips.Unmatched(); n > 0)
+        result.Note = Fmt("⚠ 취소 %d건이 원 줄과 맞지 않습니다 — 짐작으로 취소하지 않았습니다.", n);
+    SpoolCorrections(result, spool, now);
+    return result;
+}
+
+TCorrectionResult ApplyReturns(TPosReader& reader, const std::vector<TReturnRow>& returnRows, TSpool& spool,
+                               TDateTime now) {
+    TCorrectionResult result;
+    if (returnRows.empty()) return result;
+    std::vector<TOriginRow> origins;
+    if (!reader.SalesLinesByOrd(ReturnOrigins(returnRows), origins)) {
+        result.Note = "반품의 원거래를 읽지 못했습니다 — 반품분이 청구에 남습니다.";
+        return result;
+    }
+    result.Corrections = ReturnCorrections(returnRows, origins, result.ReturnSkips);
+    if (const int n = result.ReturnSkips.SkippedReturns(); n > 0)
+        result.Note = Fmt("⚠ 반품 %d건의 원거래를 확정하지 못했습니다 — 짐작으로 빼지 않았습니다.", n);
+    SpoolCorrections(result, spool, now);
+    return result;
+}
+
+} // namespace pavona
