@@ -4,7 +4,9 @@
 #include "tools/refserver/RefHttp.h"
 #include "tools/refserver/RefState.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -122,8 +124,11 @@ bool Need(const Args& a, std::initializer_list<const char*> names, std::string& 
     return true;
 }
 
-int OpenState(const Args& a, RefState& state) {
+// Serving and --add-store create the state file; the other commands only read or extend one.
+int OpenState(const Args& a, RefState& state, bool mayCreate = true) {
     std::string error;
+    if (!mayCreate && !std::filesystem::exists(a.Values.at("--state")))
+        return Fail("no state file " + a.Values.at("--state"), 2);
     if (!state.Open(a.Values.at("--state"), error)) return Fail(error, 2);
     return 0;
 }
@@ -172,7 +177,7 @@ int main(int argc, char** argv) {
         double hours = std::strtod(hoursText.c_str(), &end);
         if (hoursText.empty() || *end != '\0') return Fail("--hours needs a number", 2);
         RefState state;
-        if (int rc = OpenState(a, state)) return rc;
+        if (int rc = OpenState(a, state, false)) return rc;
         std::string error;
         std::string code = state.IssueCode(value("--business-no"), hours, value("--code"), error);
         if (code.empty()) return Fail(error);
@@ -182,7 +187,7 @@ int main(int argc, char** argv) {
     if (a.Flags.count("--report")) {
         if (!Need(a, {"--state"}, missing)) return Fail(missing, 2);
         RefState state;
-        if (int rc = OpenState(a, state)) return rc;
+        if (int rc = OpenState(a, state, false)) return rc;
         std::cout << state.ReportText(value("--business-no"));
         return 0;
     }

@@ -557,6 +557,7 @@ TEST(RefServerCommandLine, SeedingWithoutServingAndUsageErrors) {
                {{"--state", db, "--cert", "c", "--key", "k", "--port", "70000"}},
                {{"--frobnicate"}},
                {{"--report"}},
+               {{"--report", "--state", dir.File("missing.db")}},
                {{"--state", db, "--cert", dir.File("none.pem"), "--key", dir.File("none.key")}}};
     for (const Bad& b : bad)
         EXPECT_EQ(RunProcess(bin, b.Args).ExitCode, 2) << b.Args[0];
