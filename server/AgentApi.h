@@ -57,6 +57,8 @@ class TAgentClient {
     // The last login attempt, for diagnostics: its status (0 without answer) and why it failed.
     int LoginStatus() const { return FLoginStatus; }
     const std::string& LoginNote() const { return FLoginNote; }
+    // Cookies the session holds now (the self check shows whether a session was opened).
+    std::size_t SessionCookieCount() const;
 
     TReportResult SendSales(const std::string& store, const std::string& agentTime,
                             const std::string& linesJson);
@@ -80,7 +82,6 @@ class TAgentClient {
 
   private:
     bool Login();
-    std::size_t SessionCookieCount() const;
     bool GetJson(const std::string& path, int& status, std::string& answer);
     bool PostJson(const std::string& path, const std::string& json, int& status, std::string& answer);
     bool Request(const std::string& path, const std::string* json, int& status, std::string& answer);
