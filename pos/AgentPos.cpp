@@ -2,6 +2,7 @@
 #include "pos/AgentPos.h"
 
 #include "common/Text.h"
+#include "platform/Platform.h"
 #include "pos/ConnString.h"
 #include "store/AgentLog.h"
 
@@ -90,7 +91,13 @@ bool TPosReader::Connect(const std::string& connStr) {
         FConn.Open(target.OdbcString, FLoginTimeoutSec);
         FDialect = DialectOfDbms(FConn.DbmsName());
     });
-    if (!ok) FConn.Close();
+    if (!ok) {
+        FConn.Close();
+        // The SQLite driver only says "connect failed"; the usual cause is a wrong path.
+        if (target.Kind == TConnKind::Sqlite && !target.SqliteFile.empty() &&
+            !platform::FileExists(target.SqliteFile))
+            FError = "POS 데이터베이스 파일이 없습니다: " + target.SqliteFile + " (" + FError + ")";
+    }
     return ok;
 }
 

@@ -145,6 +145,7 @@ TConnTarget SqliteTarget(const std::vector<std::pair<std::string, std::string>>&
     t.Ok = true;
     t.Kind = TConnKind::Sqlite;
     t.OdbcString = out;
+    if (!StartsWith(LowerAscii(Trim(database)), "file:")) t.SqliteFile = Trim(database);
     return t;
 }
 

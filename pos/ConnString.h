@@ -16,7 +16,8 @@ struct TConnTarget {
     bool Ok = false;
     TConnKind Kind = TConnKind::Odbc;
     std::string OdbcString;
-    std::string Error; // Korean, for the operator
+    std::string SqliteFile; // the embedded POS file as the store wrote it (Sqlite only)
+    std::string Error;      // Korean, for the operator
 };
 
 // One value written for an ODBC connection string: braced when it holds ; { } or edge blanks.

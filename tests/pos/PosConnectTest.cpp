@@ -124,7 +124,8 @@ TEST_F(PosReadOnlyTest, TheEmbeddedPosIsNeverWrittenNorCreated) {
     const std::string missing = FRoot.File("missing.db");
     TPosReader reader;
     EXPECT_FALSE(reader.Connect(test::FixtureConnStr(missing)));
-    EXPECT_FALSE(reader.Error().empty());
+    EXPECT_TRUE(StartsWith(reader.Error(), "POS 데이터베이스 파일이 없습니다: " + missing + " ("))
+        << reader.Error();
     EXPECT_FALSE(platform::FileExists(missing));
 }
 
