@@ -2,10 +2,14 @@
 // first argument selects one, and anything unrecognised starts the resident agent.
 #include "app/AgentEntry.h"
 
+#include "app/AgentConsole.h"
 #include "app/AgentIcon.h"
 #include "common/Text.h"
+#include "config/AgentInstall.h"
 #include "config/AgentSettings.h"
 #include "platform/Platform.h"
+
+#include <iostream>
 
 namespace pavona {
 
@@ -48,7 +52,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     return cl;
 }
 
-std::string MissingSettingsLine(const std::string& store, const std::string& key, const std::string& posConn) {
+std::string MissingSettingsLine(const std::string& store, const std::string& key,
+                                const std::string& posConn) {
     auto has = [](const std::string& v) { return Trim(v).empty() ? "없음" : "있음"; };
     if (!Trim(store).empty() && !Trim(key).empty() && !Trim(posConn).empty()) return {};
     return Fmt("설정이 비었다 — 사업자번호 %s · 인증키 %s · POS 접속 %s", has(store), has(key), has(posConn));
@@ -62,12 +67,27 @@ int NotBuilt(std::ostream& out, const std::string& what) {
 }
 
 int RunReport(const TCommandLine& cl, std::ostream& out) {
-    platform::AttachConsoleOutput();
-    if (cl.SampleCount <= 0) {
+    const bool ownConsole = platform::AttachConsoleOutput();
+    int code = kExitOk;
+    if (cl.SampleCount > 0) {
+        code = ReportRoundTrip(cl.SampleCount, cl.SpoolArg, out);
+    } else {
         out << "X  -sample <줄 수> 를 주세요 (표본만 보냅니다 — POS 는 읽지 않습니다)\n";
-        return kExitReportFailed;
+        code = kExitReportFailed;
     }
-    return NotBuilt(out, "/report 왕복 시험");
+    ConsoleWait(ownConsole, out, std::cin);
+    return code;
+}
+
+// /install and /uninstall print their own lines; a failure is printed, the exit code stays 0.
+int RunInstallMode(bool install, std::ostream& out) {
+    const bool ownConsole = platform::AttachConsoleOutput();
+    if (install)
+        InstallConsole(out);
+    else
+        UninstallConsole(out);
+    ConsoleWait(ownConsole, out, std::cin);
+    return kExitOk;
 }
 
 int RunOnceMode(std::ostream& out) {
@@ -104,24 +124,23 @@ int RunAgent(const std::vector<std::string>& args, std::ostream& out, const TRes
         }
         return kExitOk;
     case TRunMode::Install:
-        platform::AttachConsoleOutput();
-        return NotBuilt(out, "/install 설치");
+        return RunInstallMode(true, out);
     case TRunMode::Uninstall:
-        platform::AttachConsoleOutput();
-        return NotBuilt(out, "/uninstall 자동 실행 해제");
+        return RunInstallMode(false, out);
     case TRunMode::Report:
         return RunReport(cl, out);
     case TRunMode::Enroll:
         platform::AttachConsoleOutput();
-        return NotBuilt(out, "/enroll 등록");
+        return EnrollConsole(cl.Arg(2), cl.Arg(3), out);
     case TRunMode::Once:
         return RunOnceMode(out);
     case TRunMode::MapRequest:
         platform::AttachConsoleOutput();
         return NotBuilt(out, "/maprequest 품목 지정");
     case TRunMode::SelfCheck:
-        platform::AttachConsoleOutput();
-        return NotBuilt(out, "/selfcheck 자가진단");
+        // The self check attaches the console itself and decides about the closing wait.
+        SelfCheck(cl.Arg(2), cl.Arg(3), cl.Arg(4), out);
+        return kExitOk;
     case TRunMode::Resident:
         return RunResident(cl, out, resident);
     }

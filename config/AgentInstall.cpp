@@ -1,0 +1,215 @@
+// Installed location, autostart judgement and the install and uninstall console flows.
+#include "config/AgentInstall.h"
+
+#include "common/Text.h"
+#include "config/AgentSettings.h"
+#include "platform/Platform.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pavona {
+
+std::string InstallDir() {
+    const std::string local = platform::Env("LOCALAPPDATA");
+    if (!local.empty()) return platform::JoinPath(local, "Programs/Pavona");
+    return platform::JoinPath(platform::UserProgramsRoot(), "bin");
+}
+
+std::string InstalledExe() {
+    return platform::JoinPath(InstallDir(), "pavona-agent");
+}
+
+std::string CommandExe(const std::string& command) {
+    const std::string text = Trim(command);
+    if (text.empty()) return {};
+    if (text[0] == '"') {
+        const size_t close = text.find('"', 1);
+        if (close == std::string::npos) return Trim(text.substr(1));
+        return text.substr(1, close - 1);
+    }
+    const size_t space = text.find(' ');
+    return space == std::string::npos ? text : text.substr(0, space);
+}
+
+bool SamePath(const std::string& a, const std::string& b) {
+    const std::string x = Trim(a), y = Trim(b);
+    if (x.empty() || y.empty()) return false;
+#ifdef _WIN32
+    return SameTextAscii(x, y);
+#else
+    // Two paths that differ in letter case name two different files here.
+    return x == y;
+#endif
+}
+
+bool NotSamePath(const std::string& a, const std::string& b) {
+    return !SamePath(a, b);
+}
+
+TAutoStartState AutoStartState(const std::string& command, const std::string& installed, bool exists) {
+    const std::string exe = CommandExe(command);
+    if (exe.empty()) return asOff;
+    if (!exists) return asBroken;
+    return SamePath(exe, installed) ? asInstalled : asElsewhere;
+}
+
+std::string AutoStartStateText(TAutoStartState state) {
+    switch (state) {
+    case asOff:
+        return "꺼짐";
+    case asInstalled:
+        return "켜짐";
+    case asElsewhere:
+        return "켜짐 (설치되지 않은 자리)";
+    case asBroken:
+        return "고장 — 프로그램을 찾지 못합니다";
+    }
+    return {};
+}
+
+std::string AutoStartAdvice(TAutoStartState state) {
+    switch (state) {
+    case asOff:
+        return "컴퓨터를 켤 때 자동으로 실행되지 않습니다. 아래에서 켜 주세요.";
+    case asInstalled:
+        return {};
+    case asElsewhere:
+        return "지금은 돌지만 **이 파일을 옮기거나 지우면 멈춥니다.** 「설치」 를 누르면 안전한 자리로 "
+               "옮겨 둡니다.";
+    case asBroken:
+        return "자동 실행에 적힌 프로그램이 그 자리에 없습니다 — 이미 멈춰 있습니다. 「설치」 를 눌러 다시 "
+               "잡아 주세요.";
+    }
+    return {};
+}
+
+namespace {
+
+std::string SystemError(int code) {
+    return std::strerror(code);
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool CopyProgramFile(const std::string& source, const std::string& target, std::string& error) {
+    // A running installed copy must be quit first, so the store never keeps running the old one
+    // while the new one only waits for the next restart.
+    const int busy = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (busy >= 0) {
+        ::close(busy);
+    } else if (errno == ETXTBSY) {
+        error = SystemError(errno);
+        return false;
+    }
+    std::string bytes;
+    errno = 0;
+    if (!platform::ReadWholeFile(source, bytes)) {
+        error = SystemError(errno ? errno : EIO);
+        return false;
+    }
+    // Written beside the target and renamed over it: a full disk or a crash leaves the old
+    // program (or none), never a torn one that autostart would then run.
+    const std::string temp = target + ".new";
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0755);
+    if (fd < 0) {
+        error = SystemError(errno);
+        return false;
+    }
+    bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fchmod(fd, 0755) == 0 && ::fsync(fd) == 0;
+    int code = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        code = errno;
+    }
+    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+        ok = false;
+        code = errno;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        error = SystemError(code ? code : EIO);
+        return false;
+    }
+    const int dir = ::open(platform::ParentDir(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+bool InstallConsole(std::ostream& out, const TInstallHooks& hooks) {
+    const std::string current = hooks.CurrentExe.empty() ? platform::ExecutablePath() : hooks.CurrentExe;
+    const std::string target = InstalledExe();
+    out << "Pavona 농할 에이전트 — 설치\n\n";
+    out << "  지금 자리  " << current << "\n";
+    out << "  옮길 자리  " << target << "\n";
+    if (NotSamePath(current, target)) {
+        if (!platform::MakeDirs(InstallDir())) {
+            out << "  X   폴더를 만들지 못했습니다 — " << InstallDir() << "\n";
+            return false;
+        }
+        std::string error;
+        if (!CopyProgramFile(current, target, error)) {
+            out << "  X   복사하지 못했습니다 — " << error << "\n";
+            out << "      이미 돌고 있는 에이전트가 있으면 트레이에서 **종료**한 뒤 다시 실행해 주세요.\n";
+            return false;
+        }
+        out << "  ok  옮겼습니다\n";
+    } else {
+        out << "  ok  이미 설치된 자리에서 돌고 있습니다\n";
+    }
+    SetAutoStart(true, target);
+    const std::string command = AutoStartCommand();
+    if (AutoStartState(command, target, platform::FileExists(target)) != asInstalled) {
+        out << "  X   자동 실행을 등록하지 못했습니다 (지금 값: " << command << ")\n";
+        return false;
+    }
+    out << "  ok  컴퓨터를 켤 때 자동으로 실행됩니다\n\n";
+    out << "설치가 끝났습니다. 트레이(시계 옆)에 아이콘이 뜹니다.\n";
+    out.flush();
+    const auto start = hooks.Start ? hooks.Start : platform::StartDetached;
+    if (!start(target, {"/tray"}, InstallDir())) {
+        // Installed and registered all the same; only today's start has to be made by hand.
+        out << "  X   지금 띄우지는 못했습니다 — " << target
+            << " 를 직접 실행하거나 컴퓨터를 다시 켜 주세요.\n";
+        return false;
+    }
+    return true;
+}
+
+bool UninstallConsole(std::ostream& out) {
+    out << "Pavona 농할 에이전트 — 자동 실행 해제\n\n";
+    SetAutoStart(false, "");
+    const std::string left = AutoStartCommand();
+    const bool removed = left.empty();
+    if (!removed)
+        out << "  X   아직 남아 있습니다 — " << left << "\n";
+    else
+        out << "  ok  자동 실행을 껐습니다\n";
+    out << "\n";
+    out << "  프로그램 파일   " << InstalledExe() << "\n";
+    out << "  설정·보관함     " << platform::ParentDir(SettingsPath()) << "\n\n";
+    out << "※ 설정과 보관함은 지우지 않습니다 — 보고 이력이 거기 있습니다.\n";
+    out << "   완전히 지우시려면 트레이에서 종료한 뒤 위 폴더를 지워 주세요.\n";
+    return removed;
+}
+
+} // namespace pavona
