@@ -9,6 +9,7 @@
 #include "app/AgentView.h"
 #include "common/DateTime.h"
 #include "config/AgentSettings.h"
+#include "pos/AgentPos.h"
 #include "server/AgentApi.h"
 #include "server/HttpSession.h"
 
@@ -21,8 +22,7 @@
 namespace pavona {
 
 class TSpool;
-struct TRegisterSeen;
-struct TDayCount;
+struct TSpoolEntry;
 
 // The spool's size limit: 20 MiB.
 constexpr std::int64_t kSpoolMaxBytes = 20971520;
@@ -132,8 +132,10 @@ class TAgentEngine {
     void Render();
     std::unique_ptr<TAgentClient> MakeClient() const;
     void CollectAndSendSteps();
-    bool SendCancelsOfDay(const std::string& day);
+    bool SendCancelsOfSlice(const std::string& day, const std::vector<TSpoolEntry>& slice);
     void AfterFlush();
+    // Sets the cycle's notice; a warning that a later notice may replace is logged at once.
+    void SetNote(const std::string& text, bool logNow = false);
 
     IAgentView& FView;
     TAgentSettings FSettings;
@@ -178,6 +180,7 @@ class TAgentEngine {
     int FPosState = 0;
     std::string FCurFp;
     std::string FHoldNote;
+    std::string FLoggedNote; // the notice of this cycle already written to the agent log
     // Sales keys the server rejected during the running flush: not offered again in that flush.
     std::set<std::string> FRejectedInFlush;
 

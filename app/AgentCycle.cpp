@@ -1,0 +1,201 @@
+// The report cycle: read the POS window, spool every sale line and correction, upload the coupon
+// master, flush the spool, send the corrections and end with the heartbeat.
+#include "app/AgentEngine.h"
+
+#include "app/AgentSchema.h"
+#include "common/JsonText.h"
+#include "common/Text.h"
+#include "platform/Clock.h"
+#include "pos/AgentCancel.h"
+#include "pos/AgentPos.h"
+#include "pos/AgentReport.h"
+#include "store/AgentLog.h"
+#include "store/AgentSpool.h"
+
+#include <exception>
+
+namespace pavona {
+
+namespace {
+
+const char* const kSpoolFullNote = "⚠ 보관 공간이 찼습니다 — 수집을 멈췄습니다. 협회에 연락해 주세요.";
+const char* const kNoPointNote = "협회 서버에서 이 점포를 아직 확인하지 못했습니다 — 확인되면 수집합니다.";
+const char* const kPosConnectNote = "POS 에 연결하지 못했습니다 — 실적 보고가 멈춰 있습니다.";
+const char* const kPosReadNote = "POS 를 읽지 못했습니다 — 실적 보고가 멈춰 있습니다.";
+
+std::string ErrorText(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "알 수 없는 오류";
+    }
+}
+
+} // namespace
+
+void TAgentEngine::CollectIfIdle() {
+    if (FFlushing) return;
+    CollectAndSend();
+}
+
+void TAgentEngine::CollectAndSend() {
+    try {
+        CollectAndSendSteps();
+    } catch (...) {
+        // An unexpected error must not end the resident agent: nothing of this cycle is kept,
+        // the watermark stays, so the next tick reads the same window again.
+        const std::string what = ErrorText(std::current_exception());
+        if (FSpool->Batching()) FSpool->DiscardBatch();
+        FFlushing = false;
+        FCurFp.clear();
+        SetNote("⚠ 수집을 마치지 못했습니다 — " + what + " · 다음 주기에 다시 읽습니다.", true);
+    }
+}
+
+void TAgentEngine::CollectAndSendSteps() {
+    FReportNote.clear();
+    FLoggedNote.clear();
+    FCurFp.clear();
+    if (Trim(FSettings.Store).empty() || Trim(FSettings.Key).empty() || Trim(FSettings.PosConnStr).empty())
+        return;
+
+    if (FSpool->Full()) {
+        SetNote(kSpoolFullNote);
+        FlushSpool();
+        return;
+    }
+    if (FPointId.empty()) {
+        SetNote(kNoPointNote);
+        return;
+    }
+    bool pinned = false;
+    std::string have;
+    if (!FSpool->CheckPoint(FPointId, pinned, have)) {
+        SetNote(
+            Fmt("⛔ 이 PC 에 적힌 점포(%s)와 협회가 말하는 점포(%s)가 다릅니다 — 수집과 보고를 멈췄습니다. "
+                "협회에 연락해 주세요.",
+                Utf8Left(have, 8).c_str(), FPointLabel.c_str()));
+        return;
+    }
+
+    const TDateTime now = Now();
+    const TDateTime watermark = FSpool->Watermark();
+    if (watermark > 0 && ToMSecs(watermark) > ToMSecs(now)) {
+        // Nothing is read until the clock passes the watermark again: say why collection pauses.
+        LogWarn("수집", "보고 기준 시각(" + FormatStamp(watermark) + ")이 지금(" + FormatStamp(now) +
+                            ")보다 뒤입니다 — PC 시계가 뒤로 돌아간 것 같습니다. 시계가 따라잡을 때까지 새로 "
+                            "읽지 않습니다.");
+    }
+    TCollectParams params;
+    params.CollectFrom = FCollectFrom;
+    TCollectWindow window;
+    if (!CollectWindow(params, now, watermark, window)) {
+        FlushSpool();
+        return;
+    }
+
+    std::vector<TRegisterSeen> registers;
+    std::vector<TDayCount> dayCounts;
+    {
+        TPosReader reader;
+        reader.SetTimeouts(FPosLoginSec, FPosCommandSec);
+        if (!reader.Connect(FSettings.PosConnStr)) {
+            SetNote(kPosConnectNote);
+            FPosState = 2;
+            FlushSpool();
+            return;
+        }
+        std::vector<TColumnInfo> columns;
+        if (reader.Fingerprint(columns)) {
+            std::vector<std::string> texts;
+            texts.reserve(columns.size());
+            for (const TColumnInfo& c : columns)
+                texts.push_back(c.TableName + "\t" + c.ColumnName + "\t" + c.DataType + "\t" + c.Nullable);
+            FCurFp = SchemaFingerprint(texts);
+        }
+        if (!reader.LastSeenByRegister(IncMinute(now, -168 * 60), registers)) registers.clear();
+
+        std::vector<TSalesRow> rows;
+        if (!reader.SalesLines(window.FromT, window.ToT, rows)) {
+            SetNote(kPosReadNote);
+            FPosState = 2;
+            FlushSpool();
+            return;
+        }
+        FPosState = 1;
+        FLastCollectAt = now;
+        SaveState();
+
+        const TGoodsNames names = GoodsNamesOf(rows);
+        int failed = 0;
+        const std::string day = SpoolDayOf(window, watermark);
+        std::vector<TReturnRow> returns;
+        FSpool->BeginBatch();
+        try {
+            std::size_t first = 0;
+            while (first < rows.size()) {
+                std::size_t last = first + 1;
+                while (last < rows.size() && rows[last].Raw.OrdCode == rows[first].Raw.OrdCode)
+                    ++last;
+                const TReceiptResult r =
+                    ReportReceipt(rows, first, last, names, FSubsidyCodes, day, *FSpool, returns);
+                failed += r.Refused;
+                first = last;
+            }
+            const TPriorMarks prior = LoadPriorMarks(FSpool->Dir());
+            const TCorrectionResult cancels =
+                ApplyCancels(reader, window.FromT, window.ToT, FSubsidyCodes, prior, *FSpool, now);
+            if (!cancels.Note.empty()) SetNote(cancels.Note);
+            failed += cancels.Refused;
+            const TCorrectionResult back = ApplyReturns(reader, returns, *FSpool, now);
+            if (!back.Note.empty()) SetNote(back.Note);
+            failed += back.Refused;
+        } catch (...) {
+            FSpool->DiscardBatch();
+            throw;
+        }
+        failed += FSpool->EndBatch();
+
+        if (failed != 0) {
+            // Logged now: a later notice of this cycle replaces it on screen, and the store must
+            // still learn that lines are being read again.
+            SetNote(Fmt("⚠ %d줄을 보관하지 못했습니다 — 다시 시도합니다.", failed), true);
+        } else {
+            FSpool->SetSinceOnce(window.FromT);
+            FSpool->SetWatermark(window.ToT);
+            TDateTime since = FSpool->Since();
+            if (since <= 0) since = window.FromT;
+            if (!reader.DailyReportable(LastFullDays(3, since, window.ToT), dayCounts)) dayCounts.clear();
+        }
+
+        std::vector<TCouponRow> coupons;
+        if (reader.CouponMaster(window.FromT, window.ToT, coupons) && !coupons.empty()) {
+            std::vector<std::string> items;
+            items.reserve(coupons.size());
+            for (const TCouponRow& c : coupons) {
+                TReportCoupon rc;
+                rc.Code = c.Code;
+                rc.Title = c.Title;
+                rc.SponsorName = c.SponsorName;
+                rc.CouponType = c.CouponType;
+                rc.Options = c.Options;
+                rc.LimitAmount = c.LimitAmount;
+                rc.LimitCycleType = c.LimitCycleType;
+                rc.LimitCycle = c.LimitCycle;
+                items.push_back(CouponJson(rc));
+            }
+            TReportResult r = MakeClient()->SendCoupons(FSettings.Store, UtcStamp(Now()), JsonArray(items));
+            if (!r.Ok) SetNote("쿠폰 목록을 올리지 못했습니다 — " + r.Error);
+        }
+    }
+
+    FlushSpool();
+    SendCancels();
+    SendStatusHeartbeat(registers, dayCounts);
+    if (!FHoldNote.empty()) FReportNote = FHoldNote;
+    FCurFp.clear();
+}
+
+} // namespace pavona
