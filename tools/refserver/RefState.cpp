@@ -335,9 +335,11 @@ RefStoreSummary RefState::Summary(const std::string& businessNo) {
     RefStmt last(FDb.Handle(), "SELECT MAX(received_at) FROM heartbeats WHERE business_no=?");
     last.Bind(businessNo);
     if (last.Next()) s.LastHeartbeatAt = last.Text(0);
-    const Json budget = policy.value("budget", Json::object());
-    s.Allocated = budget.value("allocated", int64_t{0});
-    s.OffsetOutstanding = budget.value("offset_outstanding", int64_t{0});
+    // Amounts of another JSON type count as 0, as the agent reads them.
+    if (policy.contains("budget") && policy["budget"].is_object()) {
+        JsonInt(policy["budget"], "allocated", s.Allocated);
+        JsonInt(policy["budget"], "offset_outstanding", s.OffsetOutstanding);
+    }
     s.ReportedExecuted = ReportedExecuted(businessNo);
     s.Remaining = std::max<int64_t>(0, s.Allocated - s.OffsetOutstanding - s.ReportedExecuted);
     return s;
