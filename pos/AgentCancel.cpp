@@ -316,7 +316,8 @@ std::vector<TCancelOut> ReturnCorrections(const std::vector<TReturnRow>& returnR
         std::vector<TRawLine> raw;
         for (size_t k = first; k <= last; ++k)
             raw.push_back(originRows[k].Raw);
-        for (const TSaleLine& s : Attribute(raw)) {
+        const std::vector<TSaleLine> soldLines = Attribute(raw);
+        for (const TSaleLine& s : soldLines) {
             // Returned goods are set against reported lines only: a free line was never sent, so
             // voiding it would leave the paid line of the same goods in the claim.
             if (!Reportable(s)) continue;
@@ -337,6 +338,14 @@ std::vector<TCancelOut> ReturnCorrections(const std::vector<TReturnRow>& returnR
                 o.Reason = ReturnReason(head.OrdCode);
             }
             out.push_back(std::move(o));
+        }
+        // What is left may be free goods handed back: found on the sold receipt but never claimed,
+        // so there is nothing to correct and nothing to warn about.
+        for (const TSaleLine& s : soldLines) {
+            if (Reportable(s) || s.Qty <= 0) continue;
+            auto e = std::find_if(returned.begin(), returned.end(),
+                                  [&](const auto& p) { return p.first == s.Goods; });
+            if (e != returned.end() && e->second > 0) e->second -= std::min(e->second, s.Qty);
         }
         for (const auto& e : returned)
             if (e.second > 0) ++skips.Unmatched;
