@@ -104,7 +104,8 @@ struct TCorrectionResult {
 };
 
 // Reads the window's cancels [fromT, toT) and their sold receipts, spools the corrections under
-// CancelSpoolDay(now).
+// CancelSpoolDay(now). `prior` is LoadPriorMarks of the spool folder: windows overlap, so the same
+// cancel document is met again in the next cycle and must find what it already did.
 TCorrectionResult ApplyCancels(TPosReader& reader, TDateTime fromT, TDateTime toT,
                                const std::vector<std::int64_t>& codes, const TPriorMarks& prior,
                                TSpool& spool, TDateTime now);
