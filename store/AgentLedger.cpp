@@ -393,6 +393,9 @@ bool TLedger::BuildAgg(const std::string& path, std::int64_t bytes, TFileAgg& ag
     agg = TFileAgg{};
     agg.Bytes = bytes;
     std::unordered_set<std::string> seen;
+    // A file's lines are nearly all of one or two sale days: format each day's text once.
+    std::int64_t lastSerial = -1;
+    std::string lastDay;
     for (const std::string& line : lines) {
         if (!SoundLine(line)) continue;
         TLedgerLine l;
@@ -401,7 +404,12 @@ bool TLedger::BuildAgg(const std::string& path, std::int64_t bytes, TFileAgg& ag
         if (!seen.insert(l.Key).second) continue;
         ApplyMark(l);
         if (l.Voided) continue;
-        std::string aggKey = FormatDay(l.SoldAt) + "|" + l.Code;
+        const std::int64_t serial = ToMSecs(l.SoldAt) / kMSecsPerDay;
+        if (serial != lastSerial) {
+            lastSerial = serial;
+            lastDay = FormatDay(l.SoldAt);
+        }
+        std::string aggKey = lastDay + "|" + l.Code;
         TGoodsTotal& t = agg.Agg[aggKey];
         if (t.Lines == 0) {
             t.Code = l.Code;
