@@ -125,6 +125,9 @@ httplib::Server::HandlerResponse RefHttp::PreRouting(const httplib::Request& req
             FWake.wait_for(lock, std::chrono::milliseconds(plan.DelayMs), [this] { return FStopping; });
     }
     res.set_header("X-Pavona-Fault", "1");
+    // A fault answers before the request body is read; closing the connection keeps that unread
+    // body from being taken as the next request on a kept-alive connection.
+    res.set_header("Connection", "close");
     if (plan.Drop) {
         // Close the connection without a byte of answer, as a crashed proxy would.
         if (req.ssl) ::shutdown(SSL_get_fd(req.ssl), SHUT_RDWR);

@@ -485,6 +485,26 @@ TEST_F(RefServerTest, InjectedFaultsApplyToTheNextRequestsOfOnePath) {
     EXPECT_EQ(FServer.Received(), "[]");
 }
 
+// The agent's client keeps its connection open between requests: a fault answered before the
+// request body was read must not leave that body to be taken as the next request.
+TEST_F(RefServerTest, AFaultedPostLeavesAKeptAliveConnectionUsable) {
+    httplib::SSLClient cli("127.0.0.1", FServer.Port());
+    cli.set_ca_cert_path(FServer.CaFile().c_str());
+    cli.enable_server_certificate_verification(true);
+    cli.set_keep_alive(true);
+    const std::string body = "key=" + std::string(kKey);
+    ASSERT_TRUE(FServer.Fault("/api/auth/agent", 500));
+    auto first = cli.Post("/api/auth/agent", body, "application/x-www-form-urlencoded");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->status, 500);
+    auto second = cli.Post("/api/auth/agent", body, "application/x-www-form-urlencoded");
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->status, 200) << second->body;
+    Json seen = Json::parse(FServer.Received("/api/auth/agent"));
+    ASSERT_EQ(seen.size(), 2u) << seen.dump();
+    EXPECT_EQ(seen[1]["method"], "POST");
+}
+
 TEST_F(RefServerTest, StateSurvivesARestartButSessionsDoNot) {
     Agent a(FServer);
     ASSERT_EQ(a.Login(kKey).Status, 200);
