@@ -50,7 +50,7 @@ void TAgentEngine::CollectAndSend() {
         if (FSpool->Batching()) FSpool->DiscardBatch();
         FFlushing = false;
         FCurFp.clear();
-        SetNote("⚠ 수집을 마치지 못했습니다 — " + what + " · 다음 주기에 다시 읽습니다.", true);
+        SetNote("⚠ 수집을 마치지 못했습니다 — " + what + " · 다음 주기에 다시 읽습니다.", "오류");
     }
 }
 
@@ -161,7 +161,7 @@ void TAgentEngine::CollectAndSendSteps() {
         if (failed != 0) {
             // Logged now: a later notice of this cycle replaces it on screen, and the store must
             // still learn that lines are being read again.
-            SetNote(Fmt("⚠ %d줄을 보관하지 못했습니다 — 다시 시도합니다.", failed), true);
+            SetNote(Fmt("⚠ %d줄을 보관하지 못했습니다 — 다시 시도합니다.", failed), "주의");
         } else {
             FSpool->SetSinceOnce(window.FromT);
             FSpool->SetWatermark(window.ToT);

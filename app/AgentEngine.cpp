@@ -182,10 +182,10 @@ std::string TAgentEngine::SendNow() {
     return text;
 }
 
-void TAgentEngine::SetNote(const std::string& text, bool logNow) {
+void TAgentEngine::SetNote(const std::string& text, const char* logLevelNow) {
     FReportNote = text;
-    if (logNow) {
-        LogCycleNotice(text);
+    if (logLevelNow != nullptr) {
+        WriteLog(logLevelNow, "수집", StripMarks(text));
         FLoggedNote = text;
     }
 }

@@ -134,8 +134,9 @@ class TAgentEngine {
     void CollectAndSendSteps();
     bool SendCancelsOfSlice(const std::string& day, const std::vector<TSpoolEntry>& slice);
     void AfterFlush();
-    // Sets the cycle's notice; a warning that a later notice may replace is logged at once.
-    void SetNote(const std::string& text, bool logNow = false);
+    // Sets the cycle's notice; a notice that a later one may replace is logged at once with the
+    // given level word ("주의", "오류"), so the store still learns of it.
+    void SetNote(const std::string& text, const char* logLevelNow = nullptr);
 
     IAgentView& FView;
     TAgentSettings FSettings;

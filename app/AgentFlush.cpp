@@ -89,7 +89,7 @@ bool TAgentEngine::SendSalesBatch() {
         if (!FSpool->Pending(days[dayIndex], entries)) return false;
         if (FSpool->BadLines() > 0)
             SetNote(Fmt("⚠ 보관 파일에서 %d줄을 읽지 못했습니다 — 협회에 알려 주세요.", FSpool->BadLines()),
-                    true);
+                    "주의");
         offer.clear();
         candidates = 0;
         for (TSpoolEntry& e : entries) {

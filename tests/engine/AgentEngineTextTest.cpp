@@ -1,0 +1,103 @@
+// The engine's pure texts: policy dates, notices made plain and their log level, the heartbeat.
+#include "app/AgentEngine.h"
+
+#include <gtest/gtest.h>
+
+namespace pavona {
+namespace {
+
+TEST(ParsePolicyDateTest, AcceptsOnlyRealDatesFromTheYear2000) {
+    struct Case {
+        const char* Text;
+        TDateTime Want;
+    } const cases[] = {
+        {"2025-09-01", EncodeDate(2025, 9, 1)},
+        {"2025-09-01T00:00:00+09:00", EncodeDate(2025, 9, 1)},
+        {"2025-09-01 아무 글", EncodeDate(2025, 9, 1)},
+        {"2024-02-29", EncodeDate(2024, 2, 29)},
+        {"2000-01-01", EncodeDate(2000, 1, 1)},
+        {"2025-9-1", 0},
+        {"1999-12-31", 0},
+        {"2025-02-30", 0},
+        {"2025-13-01", 0},
+        {"2025-00-10", 0},
+        {"2025/09/01", 0},
+        {"2025-09-0", 0},
+        {"abcd-ef-gh", 0},
+        {"", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Text);
+        EXPECT_EQ(ParsePolicyDate(c.Text), c.Want);
+    }
+}
+
+TEST(StripMarksTest, RemovesSignsStressAndOuterBlanks) {
+    struct Case {
+        const char* Text;
+        const char* Want;
+    } const cases[] = {
+        {"⚠ 보관 **공간**이 찼습니다 ", "보관 공간이 찼습니다"},
+        {"⛔ 수집을 멈췄습니다", "수집을 멈췄습니다"},
+        {"\t실적 3줄\r\n", "실적 3줄"},
+        {"⚠ ** ⛔ **  ", ""},
+        {"보통 문장", "보통 문장"},
+        {"별표 하나 * 는 남는다", "별표 하나 * 는 남는다"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Text);
+        EXPECT_EQ(StripMarks(c.Text), c.Want);
+    }
+}
+
+TEST(NoticeLevelTest, StoppedOrFailedIsAnErrorWarningsAreWarnings) {
+    struct Case {
+        const char* Notice;
+        const char* Want;
+    } const cases[] = {
+        {"⛔ POS 프로그램이 바뀐 것 같습니다", "오류"},
+        {"실적을 보내지 못했습니다 — 연결 안 됨", "오류"},
+        {"POS 에 연결하지 못했습니다 — 실적 보고가 멈춰 있습니다.", "오류"},
+        {"⚠ 보관 공간이 찼습니다 — 수집을 멈췄습니다.", "오류"},
+        {"⚠ 보관 파일에서 2줄을 읽지 못했습니다 — 협회에 알려 주세요.", "오류"},
+        {"⚠ 취소 1건이 원 줄과 맞지 않습니다 — 짐작으로 취소하지 않았습니다.", "주의"},
+        {"실적 12줄을 협회로 보냈습니다 (중복 0).", "정보"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Notice);
+        EXPECT_EQ(NoticeLevel(c.Notice), c.Want);
+    }
+}
+
+TEST(StatusFieldsTextTest, ExactMembersInOrder) {
+    TStatusInput in;
+    in.PendingDays = 2;
+    in.SpoolBytes = 123456789012LL;
+    EXPECT_EQ(StatusFieldsText(in),
+              "\"agent_version\":\"20261006-196818e\",\"pending_days\":2,"
+              "\"spool_bytes\":123456789012,\"spool_full\":false,\"registers\":[],\"daily\":[]");
+
+    in.Fingerprint = std::string(64, 'f');
+    in.Watermark = EncodeDateTime(2025, 10, 6, 9, 20, 0);
+    in.WatermarkOffsetMinutes = -210;
+    in.SpoolFull = true;
+    in.Registers = {{7, EncodeDateTime(2025, 10, 6, 9, 1, 2), 31},
+                    {12, EncodeDateTime(2025, 10, 5, 21, 0, 0), 4}};
+    in.Days = {{"2025-10-04", 812, 3456000}, {"2025-10-05", 0, 0}};
+    EXPECT_EQ(
+        StatusFieldsText(in),
+        "\"agent_version\":\"20261006-196818e\",\"schema_fingerprint\":\"" + std::string(64, 'f') +
+            "\",\"watermark\":\"2025-10-06T09:20:00-03:30\",\"pending_days\":2,\"spool_bytes\":123456789012,"
+            "\"spool_full\":true,\"registers\":[{\"code\":\"7\",\"last_sold_at\":\"2025-10-06T09:01:02+09:"
+            "00\","
+            "\"ord_count\":31},{\"code\":\"12\",\"last_sold_at\":\"2025-10-05T21:00:00+09:00\",\"ord_count\":"
+            "4}],"
+            "\"daily\":[{\"day\":\"2025-10-04\",\"lines\":812,\"amount\":3456000},"
+            "{\"day\":\"2025-10-05\",\"lines\":0,\"amount\":0}]");
+
+    in.WatermarkOffsetMinutes = 540;
+    EXPECT_NE(StatusFieldsText(in).find("\"watermark\":\"2025-10-06T09:20:00+09:00\""), std::string::npos);
+}
+
+} // namespace
+} // namespace pavona

@@ -1,0 +1,112 @@
+// Shared ground of the engine tests (see the header).
+#include "tests/engine/EngineFixture.h"
+
+#include "common/Text.h"
+#include "config/AgentSettings.h"
+#include "store/AgentLog.h"
+
+namespace pavona::test {
+
+const char* const kStore = "1234567890";
+const char* const kKey = "agent-key-e1";
+
+void TRecordingView::Render(const TLimitInput& input, const TLimitState& state) {
+    LastInput = input;
+    LastState = state;
+    ++Renders;
+}
+
+void TRecordingView::AnnounceBalloon(const std::string& title, const std::string& text) {
+    Balloons.push_back(title + "|" + text);
+}
+
+void TRecordingView::PumpMessages() {
+    ++Pumps;
+    if (OnPump) OnPump();
+}
+
+EngineTest::EngineTest() : FClock(EncodeDateTime(2026, 10, 6, 0, 30, 0)), FScopedClock(FClock) {}
+
+void EngineTest::SetUp() {
+    FServer = std::make_unique<RefServer>();
+    ASSERT_TRUE(FServer->Running()) << FServer->StartError();
+    FCa = std::make_unique<ScopedEnv>("SSL_CERT_FILE", FServer->CaFile());
+    FPosPath = FRoot.File("pos.db");
+    ClearQueryRunsForTests();
+}
+
+std::string EngineTest::PolicyJson(const std::string& approvedFp, const std::string& codes,
+                                   const std::string& programCode, std::int64_t allocated) {
+    std::string s =
+        R"({"enabled":true,"program":{"code":")" + programCode +
+        R"(","name":"10월 농할","starts_on":"2026-10-01","ends_on":"2026-10-31"},)" +
+        Fmt(R"("budget":{"allocated":%lld,"offset_outstanding":0},)", static_cast<long long>(allocated)) +
+        R"("items":[{"vendor_item_code":"512","standard_item_code":"V001","item_name":"대파",)"
+        R"("discount_rate":20,"discount_cap":2000,"review":"confirmed"}],)"
+        R"("subsidy_coupon_codes":)" +
+        codes + ",";
+    if (!approvedFp.empty()) s += R"("schema_fingerprint":{"approved":")" + approvedFp + R"("},)";
+    s += R"("rounds":[{"round_no":1,"starts_on":"2026-10-01","ends_on":"2026-10-15","phase":"current"}]})";
+    return s;
+}
+
+bool EngineTest::AddStore(const std::string& pointId, const std::string& policy) {
+    return FServer->AddStore(kStore, kKey, "M7 솔빛마트", pointId, policy);
+}
+
+void EngineTest::SaveAgentSettings(bool withPos, int collectMinutes, int policyMinutes) {
+    TAgentSettings s;
+    DefaultSettings(s);
+    s.BaseUrl = FServer->BaseUrl();
+    s.Store = kStore;
+    s.Key = kKey;
+    s.PosConnStr = withPos ? PosConn() : "";
+    s.CollectMinutes = collectMinutes;
+    s.PolicyMinutes = policyMinutes;
+    s.AutoStart = false;
+    std::string error;
+    ASSERT_TRUE(SaveSettings(s, &error)) << error;
+}
+
+std::unique_ptr<TAgentEngine> EngineTest::MakeEngine() {
+    auto e = std::make_unique<TAgentEngine>(FView);
+    THttpTimeouts t;
+    t.ConnectMs = 3000;
+    t.ResponseMs = 15000;
+    e->SetHttpTimeouts(t);
+    e->SetPosTimeouts(5, 60);
+    return e;
+}
+
+TJsonNode EngineTest::Seen(const std::string& path) {
+    const TJsonNode list = TJsonNode::Parse(FServer->Received(path));
+    EXPECT_TRUE(list.IsArray()) << FServer->LastError();
+    return list;
+}
+
+std::vector<std::size_t> EngineTest::ElementsPerRequest(const std::string& path, const std::string& member) {
+    std::vector<std::size_t> out;
+    const TJsonNode list = Seen(path);
+    for (std::size_t i = 0; i < list.Size(); ++i) {
+        const TJsonNode body = TJsonNode::Parse(ReadJsonString(list.At(i), "body"));
+        out.push_back(body.Member(member).Size());
+    }
+    return out;
+}
+
+std::string EngineTest::LogText() {
+    std::string all;
+    for (const std::string& line : ReadLogDay(Today()))
+        all += line + "\n";
+    return all;
+}
+
+std::string SaleLinePayload(const std::string& key, std::int64_t amount, std::int64_t discount) {
+    return Fmt(R"({"tx_key":"%s","sold_at":"2026-10-05T01:30:15Z","vendor_item_code":"512",)"
+               R"("vendor_item_name":"대파","barcode":"880","quantity":1,"unit_price":%lld,"amount":%lld,)"
+               R"("discount_amount":%lld,"pos_no":"2","receipt_no":"731","own_discount":0})",
+               key.c_str(), static_cast<long long>(amount), static_cast<long long>(amount),
+               static_cast<long long>(discount));
+}
+
+} // namespace pavona::test

@@ -1,0 +1,76 @@
+// Shared ground of the engine tests: a temp data folder, the reference server over HTTPS, a demo
+// POS file reached through the SQLite3 ODBC driver, a fixed clock, and a view that records.
+#pragma once
+
+#include "app/AgentEngine.h"
+#include "platform/Clock.h"
+#include "server/ApiJson.h"
+#include "tests/support/TestSupport.h"
+#include "tools/refserver/harness/RefServerHarness.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pavona::test {
+
+extern const char* const kStore;
+extern const char* const kKey;
+
+// What the engine told the window.
+class TRecordingView : public IAgentView {
+  public:
+    void Render(const TLimitInput& input, const TLimitState& state) override;
+    void ShowNotice(const std::string& text) override { Notices.push_back(text); }
+    void RefreshStatus() override { ++StatusRefreshes; }
+    void AnnounceBalloon(const std::string& title, const std::string& text) override;
+    void TargetsChanged() override { ++TargetRedraws; }
+    void PumpMessages() override;
+
+    std::vector<std::string> Notices;
+    std::vector<std::string> Balloons; // title + "|" + text
+    TLimitInput LastInput;
+    TLimitState LastState;
+    int Renders = 0;
+    int StatusRefreshes = 0;
+    int TargetRedraws = 0;
+    int Pumps = 0;
+    std::function<void()> OnPump;
+};
+
+class EngineTest : public TempDataTest {
+  protected:
+    EngineTest();
+    void SetUp() override;
+
+    // The policy document the server keeps for the store.
+    static std::string PolicyJson(const std::string& approvedFp = "",
+                                  const std::string& codes = "[7001,7002,7003,7004]",
+                                  const std::string& programCode = "NH-2026-10",
+                                  std::int64_t allocated = 1000000);
+    bool AddStore(const std::string& pointId = "pt-9", const std::string& policy = PolicyJson());
+    // Saves agent.ini for the engine: this server, the store, the key and the demo POS.
+    void SaveAgentSettings(bool withPos = true, int collectMinutes = 10, int policyMinutes = 30);
+    std::unique_ptr<TAgentEngine> MakeEngine();
+    std::string PosConn() const { return "Driver=SQLite3;Database=" + FPosPath; }
+
+    // The requests the server received on a path, oldest first.
+    TJsonNode Seen(const std::string& path);
+    // Number of elements of `member` in each request body on a path.
+    std::vector<std::size_t> ElementsPerRequest(const std::string& path, const std::string& member);
+    // The agent log of the clock's day.
+    std::string LogText();
+
+    FixedClock FClock;
+    ScopedClock FScopedClock;
+    std::unique_ptr<RefServer> FServer;
+    std::unique_ptr<ScopedEnv> FCa;
+    std::string FPosPath;
+    TRecordingView FView;
+};
+
+// A valid sale line payload with its own key.
+std::string SaleLinePayload(const std::string& key, std::int64_t amount = 3000, std::int64_t discount = 600);
+
+} // namespace pavona::test
