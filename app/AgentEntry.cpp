@@ -3,7 +3,9 @@
 #include "app/AgentEntry.h"
 
 #include "app/AgentConsole.h"
+#include "app/AgentEngine.h"
 #include "app/AgentIcon.h"
+#include "app/AgentView.h"
 #include "common/Text.h"
 #include "config/AgentInstall.h"
 #include "config/AgentSettings.h"
@@ -92,13 +94,11 @@ int RunInstallMode(bool install, std::ostream& out) {
 
 int RunOnceMode(std::ostream& out) {
     platform::AttachConsoleOutput();
-    const TAgentSettings s = LoadSettings();
-    const std::string missing = MissingSettingsLine(s.Store, s.Key, s.PosConnStr);
-    if (!missing.empty()) {
-        out << missing << "\n";
-        return kExitOk;
-    }
-    return NotBuilt(out, "/once 보고 주기");
+    // The whole engine as the window would own it, never shown: one refresh and one cycle.
+    TNullAgentView view;
+    TAgentEngine engine(view);
+    out << engine.RunOnce() << "\n";
+    return kExitOk;
 }
 
 int RunResident(const TCommandLine& cl, std::ostream& out, const TResidentRunner& resident) {

@@ -11,7 +11,7 @@ namespace pavona {
 namespace {
 
 class ProgramTest : public test::TempDataTest {
-protected:
+  protected:
     test::ProcessResult Run(const std::vector<std::string>& args) {
         return test::RunProcess(test::AgentBinary(), args, {}, 20000);
     }
@@ -36,14 +36,34 @@ TEST_F(ProgramTest, ReportWithoutASampleCountEndsWithCodeTwo) {
     }
 }
 
-TEST_F(ProgramTest, ModesNotBuiltYetSaySoAndNeverClaimSuccess) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"/report", "-spool", "X", "-sample", "5"}, {"/enroll", "CODE"}, {"/selfcheck"},
-          {"/install"}, {"/maprequest", "1"}}) {
-        const auto r = Run(args);
-        EXPECT_EQ(r.ExitCode, 3) << args[0];
-        EXPECT_NE(r.Out.find("아직 준비되지 않았습니다"), std::string::npos) << args[0];
+TEST_F(ProgramTest, MapRequestIsNotBuiltYetAndNeverClaimsSuccess) {
+    const auto r = Run({"/maprequest", "1"});
+    EXPECT_EQ(r.ExitCode, 3);
+    EXPECT_NE(r.Out.find("아직 준비되지 않았습니다"), std::string::npos);
+}
+
+// The console modes run as a store's installer would run them, in a temporary home.
+TEST_F(ProgramTest, UninstallTwiceAndASelfCheckWithoutSettings) {
+    for (int round = 0; round < 2; ++round) {
+        const auto r = Run({"-uninstall"});
+        EXPECT_EQ(r.ExitCode, 0);
+        EXPECT_NE(r.Out.find("Pavona 농할 에이전트 — 자동 실행 해제\n\n  ok  자동 실행을 껐습니다\n"),
+                  std::string::npos)
+            << r.Out;
     }
+    const auto check = Run({"/selfcheck"});
+    EXPECT_EQ(check.ExitCode, 0);
+    EXPECT_NE(check.Out.find("  인증키    0자 (비었다 — 설정에서 넣거나 복호화가 실패했다)\n"),
+              std::string::npos)
+        << check.Out;
+    EXPECT_TRUE(check.Out.size() > 0 &&
+                check.Out.find("POS DB   설정이 비어 있습니다 (설정 탭에서 넣어 주세요)\n") !=
+                    std::string::npos)
+        << check.Out;
+    const auto enroll = Run({"/enroll", "CODE", "http://127.0.0.1:9"});
+    EXPECT_EQ(enroll.ExitCode, 1);
+    EXPECT_EQ(enroll.Out.rfind("X  ", 0), 0u) << enroll.Out;
+    EXPECT_FALSE(platform::FileExists(platform::JoinPath(DataDir(), "agent.ini")));
 }
 
 TEST_F(ProgramTest, IconsWritesSixImagesAndAloneStartsTheResidentAgent) {
