@@ -2,6 +2,8 @@
 #include "app/AgentConsole.h"
 
 #include "common/Text.h"
+#include "config/AgentInstall.h"
+#include "platform/Platform.h"
 #include "server/AgentApi.h"
 
 namespace pavona {
@@ -25,12 +27,17 @@ int EnrollConsole(const std::string& code, const std::string& baseUrl, std::ostr
     }
     s.Key = r.Key;
     s.Store = r.Store;
+    // Saving registers the running program for autostart; enrolling from a downloaded copy must not
+    // move an autostart entry that names an installed program away from it.
+    const std::string registered = CommandExe(AutoStartCommand());
     std::string error;
     if (!SaveSettings(s, &error)) {
         // The server has handed out the key but this PC could not keep it: never claim success.
         out << "X  " << error << "\n";
         return 1;
     }
+    if (s.AutoStart && !registered.empty() && platform::FileExists(registered))
+        SetAutoStart(true, registered);
     out << "ok 등록했다 — " << r.PointLabel << " · 키 " << Utf8Left(r.Key, 6) << "…\n";
     return 0;
 }

@@ -36,11 +36,10 @@ void ProbePos(const TAgentSettings& settings, const std::vector<std::int64_t>& d
               const std::string& toText, std::ostream& out);
 
 // /report: sample lines through the spool to the server and one sample void back. Returns the
-// exit code (2 on any failure). An empty `spoolDir` means the agent's own spool.
+// exit code (2 on any failure). An empty `spoolDir` means the agent's own spool; the day's other
+// pending lines go with the samples in requests of the cycle's size.
 int ReportRoundTrip(int count, const std::string& spoolDir, std::ostream& out);
 
-// The most lines one sales request carries, as in the report cycle.
-constexpr std::size_t kRoundTripBatchLines = 200;
 // The reason the sample void carries.
 extern const char* const kSampleVoidReason;
 

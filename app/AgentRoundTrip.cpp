@@ -2,6 +2,7 @@
 // and the first sample is voided again so the store's figures are left as they were.
 #include "app/AgentConsole.h"
 
+#include "app/AgentEngine.h"
 #include "common/JsonText.h"
 #include "common/Text.h"
 #include "platform/Clock.h"
@@ -18,8 +19,6 @@ namespace pavona {
 const char* const kSampleVoidReason = "왕복 시험 — 표본 취소";
 
 namespace {
-
-constexpr std::int64_t kSpoolLimitBytes = 20971520;
 
 // The value of the first "tx_key" member of a line's JSON text; empty when there is none.
 std::string TxKeyOf(const std::string& payload) {
@@ -67,7 +66,7 @@ int ReportRoundTrip(int count, const std::string& spoolDir, std::ostream& out) {
     const std::vector<std::string> samples = SelfTestLines(count, itemCode, itemName, Now());
 
     const std::string day = FormatDay(Today());
-    TSpool spool(Trim(spoolDir).empty() ? SpoolDir() : spoolDir, kSpoolLimitBytes);
+    TSpool spool(Trim(spoolDir).empty() ? SpoolDir() : spoolDir, kSpoolMaxBytes);
     for (size_t i = 0; i < samples.size(); ++i) {
         if (!spool.Append(day, Fmt("%s:%d", day.c_str(), static_cast<int>(i + 1)), samples[i])) {
             out << "X  보관함에 쌓지 못했습니다\n";
@@ -90,7 +89,7 @@ int ReportRoundTrip(int count, const std::string& spoolDir, std::ostream& out) {
     bool marked = true;
     size_t next = 0;
     do {
-        const size_t end = std::min(pending.size(), next + kRoundTripBatchLines);
+        const size_t end = std::min(pending.size(), next + static_cast<size_t>(kBatchLines));
         std::vector<std::string> payloads;
         for (size_t i = next; i < end; ++i)
             payloads.push_back(pending[i].Payload);

@@ -3,6 +3,7 @@
 #include "tests/console/ConsoleFixture.h"
 
 #include "common/Text.h"
+#include "config/AgentInstall.h"
 #include "platform/Platform.h"
 #include "server/AgentApi.h"
 
@@ -81,6 +82,25 @@ TEST_F(EnrollConsoleTest, RefusedCodesLeaveTheSettingsUntouched) {
     EXPECT_EQ(none.ExitCode, 1);
     EXPECT_TRUE(StartsWith(none.Out, "X  ")) << none.Out;
     EXPECT_EQ(ReadFile(SettingsPath()), before);
+}
+
+// Enrolling from a downloaded copy keeps autostart on the installed program it names.
+TEST_F(EnrollConsoleTest, AnInstalledAutostartStaysWhereItWas) {
+    WriteIni(FServer->BaseUrl());
+    const std::string installed = InstalledExe();
+    platform::MakeDirs(InstallDir());
+    WriteFile(installed, "installed");
+    SetAutoStart(true, installed);
+    const ModeRun r = Run({"/enroll", FServer->IssueCode(kStore, 72)});
+    ASSERT_EQ(r.ExitCode, 0) << r.Out;
+    EXPECT_EQ(AutoStartCommand(), "\"" + installed + "\" /tray");
+
+    // Without any entry the first save registers this program, as every save does.
+    SetAutoStart(false, "");
+    platform::RemoveFile(SettingsPath());
+    const ModeRun first = Run({"/enroll", FServer->IssueCode(kStore, 72), FServer->BaseUrl()});
+    ASSERT_EQ(first.ExitCode, 0) << first.Out;
+    EXPECT_EQ(CommandExe(AutoStartCommand()), platform::ExecutablePath());
 }
 
 // The server has handed out the key, but this PC cannot protect it (its secret cannot be made):
