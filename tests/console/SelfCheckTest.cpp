@@ -125,6 +125,25 @@ TEST_F(SelfCheckTest, CompleteSettingsShowThePolicyAndTheDesignatedSubsidy) {
     EXPECT_FALSE(platform::DirExists(SpoolDir()));
 }
 
+// A key the server refuses: the login is shown with its status, and the probe runs without
+// designated coupons.
+TEST_F(SelfCheckTest, ARefusedLoginIsShownAndThePosIsStillProbed) {
+    StartServer();
+    MakePos(2, 10);
+    SaveCompleteSettings(kStore, "wrong-key");
+    const ModeRun r = Run({"/selfcheck", "2025-10-01", "2025-10-03"});
+    EXPECT_EQ(r.ExitCode, 0);
+    const std::vector<std::string> server = LinesFrom(r.Out, "협회 서버에 물어봅니다...");
+    ASSERT_GE(server.size(), 6u) << r.Out;
+    EXPECT_EQ(server[1], "  세션 쿠키 확인 못 함");
+    EXPECT_EQ(server[2], "  로그인    status=401");
+    EXPECT_TRUE(StartsWith(server[3], "            ")) << server[3]; // the login note
+    EXPECT_TRUE(StartsWith(server[4], "X  인증키가 맞지 않습니다.")) << server[4];
+    EXPECT_EQ(server[5], "");
+    EXPECT_EQ(server[6], "POS DB   ok 붙었습니다");
+    EXPECT_EQ(LastLine(r.Out), "  지원액 0원  <- 지정된 쿠폰이 없어 0 이다");
+}
+
 TEST_F(SelfCheckTest, TheProbeWindowAndWhereTheProbeStops) {
     MakePos(7, 10);
     SaveCompleteSettings("invalid", kKey); // the server is skipped; only the probe matters here
