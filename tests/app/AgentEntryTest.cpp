@@ -43,8 +43,8 @@ TEST(ParseCommandLine, ReportArgumentsAnywhereFromPositionTwo) {
     } cases[] = {
         {{"/report", "-spool", "X", "-sample", "5"}, 5, "X"},
         {{"/report", "-sample", "3"}, 3, ""},
-        {{"/report", "-sample"}, 0, ""},             // the switch is the last argument
-        {{"/report", "-sample", "many"}, 0, ""},     // not a number
+        {{"/report", "-sample"}, 0, ""},         // the switch is the last argument
+        {{"/report", "-sample", "many"}, 0, ""}, // not a number
         {{"/report", "-SAMPLE", "7", "-spool"}, 7, ""},
         {{"/report", "-spool", "-sample", "2"}, 2, "-sample"}, // the value after a switch is examined too
     };
@@ -66,7 +66,8 @@ TEST(ParseCommandLine, ArgumentPositionsCountFromOne) {
 TEST(MissingSettingsLine, NamesWhatIsThereAndWhatIsMissing) {
     EXPECT_EQ(MissingSettingsLine("1234567890", "k", ""),
               "설정이 비었다 — 사업자번호 있음 · 인증키 있음 · POS 접속 없음");
-    EXPECT_EQ(MissingSettingsLine("  ", "", " "), "설정이 비었다 — 사업자번호 없음 · 인증키 없음 · POS 접속 없음");
+    EXPECT_EQ(MissingSettingsLine("  ", "", " "),
+              "설정이 비었다 — 사업자번호 없음 · 인증키 없음 · POS 접속 없음");
     EXPECT_EQ(MissingSettingsLine("1234567890", "k", "Driver=SQLite3"), "");
 }
 
