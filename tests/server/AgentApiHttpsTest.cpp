@@ -149,7 +149,7 @@ TEST_F(AgentApiHttpsTest, RedirectIsAnAnswerNotFollowed) {
     EXPECT_FALSE(r.Ok);
     EXPECT_EQ(r.Status, 302);
     EXPECT_TRUE(StartsWith(r.Error, "협회 서버가 예상하지 못한 답을 했습니다 (302).")) << r.Error;
-    EXPECT_EQ(Seen("").Size(), 2u); // the login and the one redirected request
+    EXPECT_EQ(Seen("").Size(), 2u) << FServer->Received(""); // the login and the one redirected request
 }
 
 TEST_F(AgentApiHttpsTest, LongAnswersAreCutByCharacters) {

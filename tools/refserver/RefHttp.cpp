@@ -94,8 +94,6 @@ void AnswerError(httplib::Response& res, int status, const std::string& code, co
 RefHttp::RefHttp(RefState& state, const RefOptions& options)
     : FState(state), FOptions(options), FServer(options.Cert.c_str(), options.Key.c_str()),
       FSessionSeconds(options.SessionSeconds) {
-    FServer.set_pre_routing_handler(
-        [this](const httplib::Request& req, httplib::Response& res) { return PreRouting(req, res); });
     FServer.set_post_routing_handler(
         [this](const httplib::Request& req, httplib::Response& res) { Record(req, res); });
     FServer.set_error_handler([](const httplib::Request&, httplib::Response& res) {
@@ -111,47 +109,54 @@ void RefHttp::Stopping() {
     FWake.notify_all();
 }
 
-httplib::Server::HandlerResponse RefHttp::PreRouting(const httplib::Request& req, httplib::Response& res) {
-    using HR = httplib::Server::HandlerResponse;
-    if (req.path.rfind("/test/", 0) == 0) return HR::Unhandled;
+void RefHttp::Post(const std::string& path, httplib::Server::Handler handler) {
+    FServer.Post(path, [this, handler](const httplib::Request& req, httplib::Response& res) {
+        if (!ApplyFault(req, res)) handler(req, res);
+    });
+}
+
+void RefHttp::Get(const std::string& path, httplib::Server::Handler handler) {
+    FServer.Get(path, [this, handler](const httplib::Request& req, httplib::Response& res) {
+        if (!ApplyFault(req, res)) handler(req, res);
+    });
+}
+
+bool RefHttp::ApplyFault(const httplib::Request& req, httplib::Response& res) {
     RefFaultPlan plan;
     {
         std::unique_lock lock(FFaultLock);
         auto it = FFaults.find(req.path);
-        if (it == FFaults.end() || it->second.Remaining <= 0) return HR::Unhandled;
+        if (it == FFaults.end() || it->second.Remaining <= 0) return false;
         plan = it->second;
         if (--it->second.Remaining <= 0) FFaults.erase(it);
         if (plan.DelayMs > 0)
             FWake.wait_for(lock, std::chrono::milliseconds(plan.DelayMs), [this] { return FStopping; });
     }
     res.set_header("X-Pavona-Fault", "1");
-    // A fault answers before the request body is read; closing the connection keeps that unread
-    // body from being taken as the next request on a kept-alive connection.
-    res.set_header("Connection", "close");
     if (plan.Drop) {
         // Close the connection without a byte of answer, as a crashed proxy would.
         if (req.ssl) ::shutdown(SSL_get_fd(req.ssl), SHUT_RDWR);
         res.status = 0;
-        return HR::Handled;
+        return true;
     }
     if (plan.Redirect) {
         res.status = 302;
         res.set_header("Location", "https://127.0.0.1:" + std::to_string(FPort) + "/moved" + req.path);
         res.set_content("moved", "text/plain; charset=utf-8");
-        return HR::Handled;
+        return true;
     }
     if (plan.NonJson) {
         res.status = 200;
         res.set_content("<html><body>점검 중입니다</body></html>", "text/html; charset=utf-8");
-        return HR::Handled;
+        return true;
     }
     if (plan.Status > 0) {
         res.status = plan.Status;
         const bool json = !plan.Body.empty() && plan.Body[0] == '{';
         res.set_content(plan.Body, json ? "application/json; charset=utf-8" : "text/plain; charset=utf-8");
-        return HR::Handled;
+        return true;
     }
-    return HR::Unhandled; // only a delay: answer normally afterwards
+    return false; // only a delay: answer normally afterwards
 }
 
 void RefHttp::Record(const httplib::Request& req, httplib::Response& res) {
@@ -234,7 +239,7 @@ void RefHttp::Report(const httplib::Request& req, httplib::Response& res, const 
 }
 
 void RefHttp::Routes() {
-    FServer.Post("/api/auth/agent", [this](const httplib::Request& req, httplib::Response& res) {
+    Post("/api/auth/agent", [this](const httplib::Request& req, httplib::Response& res) {
         const std::string store = FState.StoreOfKey(FormValue(req.body, "key"));
         if (store.empty()) {
             AnswerError(res, 401, "key_unknown", "등록되지 않은 인증키입니다.");
@@ -258,7 +263,7 @@ void RefHttp::Routes() {
         Answer(res, 200, Json{{"store", store}, {"session_seconds", seconds}}.dump());
     });
 
-    FServer.Post("/api/auth/agent/enroll", [this](const httplib::Request& req, httplib::Response& res) {
+    Post("/api/auth/agent/enroll", [this](const httplib::Request& req, httplib::Response& res) {
         RefEnrolment e = FState.Enrol(FormValue(req.body, "code"));
         if (e.Ok) {
             Answer(res, 200,
@@ -277,15 +282,15 @@ void RefHttp::Routes() {
         }
     });
 
-    FServer.Post("/api/agent/sales",
+    Post("/api/agent/sales",
                  [this](const httplib::Request& req, httplib::Response& res) { Report(req, res, "lines"); });
-    FServer.Post("/api/agent/coupons", [this](const httplib::Request& req, httplib::Response& res) {
+    Post("/api/agent/coupons", [this](const httplib::Request& req, httplib::Response& res) {
         Report(req, res, "coupons");
     });
-    FServer.Post("/api/agent/cancels", [this](const httplib::Request& req, httplib::Response& res) {
+    Post("/api/agent/cancels", [this](const httplib::Request& req, httplib::Response& res) {
         Report(req, res, "cancels");
     });
-    FServer.Post("/api/agent/status", [this](const httplib::Request& req, httplib::Response& res) {
+    Post("/api/agent/status", [this](const httplib::Request& req, httplib::Response& res) {
         std::string store = Authenticate(req, res);
         if (store.empty()) return;
         Json body;
@@ -293,7 +298,7 @@ void RefHttp::Routes() {
         RefAnswer a = FState.KeepHeartbeat(store, req.body);
         Answer(res, a.Status, a.Body);
     });
-    FServer.Get("/api/agent/policy", [this](const httplib::Request& req, httplib::Response& res) {
+    Get("/api/agent/policy", [this](const httplib::Request& req, httplib::Response& res) {
         std::string store = Authenticate(req, res);
         if (store.empty()) return;
         if (req.get_param_value("store") != store) {
@@ -303,7 +308,7 @@ void RefHttp::Routes() {
         RefAnswer a = FState.PolicyDocument(store);
         Answer(res, a.Status, a.Body);
     });
-    FServer.Post("/api/agent/mapping-requests", [this](const httplib::Request& req, httplib::Response& res) {
+    Post("/api/agent/mapping-requests", [this](const httplib::Request& req, httplib::Response& res) {
         std::string store = Authenticate(req, res);
         if (store.empty()) return;
         RefAnswer a = FState.Mapping(store, Json::parse(req.body, nullptr, false));

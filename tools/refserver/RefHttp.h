@@ -51,7 +51,12 @@ class RefHttp {
 
     void Routes();
     void TestRoutes();
-    httplib::Server::HandlerResponse PreRouting(const httplib::Request& req, httplib::Response& res);
+    // Answers with the injected fault for the request's path, if one is due; true when it did.
+    bool ApplyFault(const httplib::Request& req, httplib::Response& res);
+    // Registers an API route whose injected faults are answered after the request body was read,
+    // so that a kept-alive connection stays in step.
+    void Post(const std::string& path, httplib::Server::Handler handler);
+    void Get(const std::string& path, httplib::Server::Handler handler);
     void Record(const httplib::Request& req, httplib::Response& res);
 
     // The store of the request's session; empty (with a 401 answer set) when there is none.
