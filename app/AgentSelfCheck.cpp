@@ -22,11 +22,6 @@ namespace {
 
 const char* const kNoPosConn = "POS DB   설정이 비어 있습니다 (설정 탭에서 넣어 주세요)";
 
-// The number of cookies is not readable from the client; what the login proves is printed instead.
-std::string SessionCookieText(const TAgentClient& client) {
-    if (client.LoginStatus() == 200 && client.LoginNote().empty()) return "1개 이상";
-    return "확인 못 함";
-}
 
 bool CarriesCouponDiscount(const TSaleLine& line) {
     return std::any_of(line.Coupons.begin(), line.Coupons.end(), [](const auto& c) { return c.second != 0; });
@@ -228,7 +223,7 @@ void SelfCheck(const std::string& fromText, const std::string& toText, const std
         {
             TAgentClient client(s.BaseUrl, s.Key);
             policy = client.FetchPolicy(s.Store);
-            out << "  세션 쿠키 " << SessionCookieText(client) << "\n";
+            out << "  세션 쿠키 " << client.SessionCookieCount() << "개\n";
             out << "  로그인    status=" << client.LoginStatus() << "\n";
             if (!client.LoginNote().empty()) out << "            " << client.LoginNote() << "\n";
         }

@@ -5,11 +5,6 @@
 #include "config/AgentSettings.h"
 #include "platform/Platform.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace pavona {
 
@@ -38,12 +33,7 @@ std::string CommandExe(const std::string& command) {
 bool SamePath(const std::string& a, const std::string& b) {
     const std::string x = Trim(a), y = Trim(b);
     if (x.empty() || y.empty()) return false;
-#ifdef _WIN32
-    return SameTextAscii(x, y);
-#else
-    // Two paths that differ in letter case name two different files here.
-    return x == y;
-#endif
+    return platform::SamePathText(x, y);
 }
 
 bool NotSamePath(const std::string& a, const std::string& b) {
@@ -87,74 +77,6 @@ std::string AutoStartAdvice(TAutoStartState state) {
     return {};
 }
 
-namespace {
-
-std::string SystemError(int code) {
-    return std::strerror(code);
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-} // namespace
-
-bool CopyProgramFile(const std::string& source, const std::string& target, std::string& error) {
-    // A running installed copy must be quit first, so the store never keeps running the old one
-    // while the new one only waits for the next restart.
-    const int busy = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (busy >= 0) {
-        ::close(busy);
-    } else if (errno == ETXTBSY) {
-        error = SystemError(errno);
-        return false;
-    }
-    std::string bytes;
-    errno = 0;
-    if (!platform::ReadWholeFile(source, bytes)) {
-        error = SystemError(errno ? errno : EIO);
-        return false;
-    }
-    // Written beside the target and renamed over it: a full disk or a crash leaves the old
-    // program (or none), never a torn one that autostart would then run.
-    const std::string temp = target + ".new";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0755);
-    if (fd < 0) {
-        error = SystemError(errno);
-        return false;
-    }
-    bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fchmod(fd, 0755) == 0 && ::fsync(fd) == 0;
-    int code = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        code = errno;
-    }
-    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
-        ok = false;
-        code = errno;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        error = SystemError(code ? code : EIO);
-        return false;
-    }
-    const int dir = ::open(platform::ParentDir(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
-}
-
 bool InstallConsole(std::ostream& out, const TInstallHooks& hooks) {
     const std::string current = hooks.CurrentExe.empty() ? platform::ExecutablePath() : hooks.CurrentExe;
     const std::string target = InstalledExe();
@@ -167,7 +89,7 @@ bool InstallConsole(std::ostream& out, const TInstallHooks& hooks) {
             return false;
         }
         std::string error;
-        if (!CopyProgramFile(current, target, error)) {
+        if (!platform::InstallProgramFile(current, target, error)) {
             out << "  X   복사하지 못했습니다 — " << error << "\n";
             out << "      이미 돌고 있는 에이전트가 있으면 트레이에서 **종료**한 뒤 다시 실행해 주세요.\n";
             return false;

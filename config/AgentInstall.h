@@ -28,8 +28,6 @@ std::string AutoStartAdvice(TAutoStartState state);
 
 // Copies the program file over `target` without ever leaving a half-written program there.
 // A target that is running right now is refused, as on systems that lock a running program.
-// False with the system's message in `error`.
-bool CopyProgramFile(const std::string& source, const std::string& target, std::string& error);
 
 // What the install flow runs on: the running program's path and how the installed copy is started.
 // Empty members mean this process's own path and a detached start.

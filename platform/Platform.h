@@ -43,6 +43,11 @@ bool RemoveFile(const std::string& path);
 // Names (not paths) of the regular files directly inside `dir`.
 bool ListFiles(const std::string& dir, std::vector<std::string>& names);
 std::int64_t FileSize(const std::string& path); // -1 when missing
+// Whether two path texts name the same file by this system's rules for letter case.
+bool SamePathText(const std::string& a, const std::string& b);
+// Copies a program over `target` through a temporary file renamed into place, so a failure never
+// leaves a torn program behind; refuses while the target is running. `error` gets the system's text.
+bool InstallProgramFile(const std::string& source, const std::string& target, std::string& error);
 
 // ---- key protection (per user and machine) ----------------------------------------------------
 

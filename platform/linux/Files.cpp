@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
@@ -168,6 +169,58 @@ std::int64_t FileSize(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return -1;
     return static_cast<std::int64_t>(st.st_size);
+}
+
+bool SamePathText(const std::string& a, const std::string& b) {
+    // Two paths that differ in letter case name two different files here.
+    return a == b;
+}
+
+bool InstallProgramFile(const std::string& source, const std::string& target, std::string& error) {
+    // A running installed copy must be quit first, so the store never keeps running the old one
+    // while the new one only waits for the next restart.
+    const int busy = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (busy >= 0) {
+        ::close(busy);
+    } else if (errno == ETXTBSY) {
+        error = std::strerror(errno);
+        return false;
+    }
+    std::string bytes;
+    errno = 0;
+    if (!ReadWholeFile(source, bytes)) {
+        error = std::strerror(errno ? errno : EIO);
+        return false;
+    }
+    // Written beside the target and renamed over it: a full disk or a crash leaves the old
+    // program (or none), never a torn one that autostart would then run.
+    const std::string temp = target + ".new";
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0755);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fchmod(fd, 0755) == 0 && ::fsync(fd) == 0;
+    int code = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        code = errno;
+    }
+    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+        ok = false;
+        code = errno;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        error = std::strerror(code ? code : EIO);
+        return false;
+    }
+    const int dir = ::open(ParentDir(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
 }
 
 } // namespace pavona::platform

@@ -84,7 +84,7 @@ TEST_F(SelfCheckTest, CompleteSettingsShowThePolicyAndTheDesignatedSubsidy) {
     EXPECT_EQ(r.ExitCode, 0);
     const std::vector<std::string> server = LinesFrom(r.Out, "협회 서버에 물어봅니다...");
     ASSERT_GE(server.size(), 16u) << r.Out;
-    EXPECT_EQ(server[1], "  세션 쿠키 1개 이상");
+    EXPECT_EQ(server[1], "  세션 쿠키 1개");
     EXPECT_EQ(server[2], "  로그인    status=200");
     EXPECT_EQ(server[3], "ok 정책을 받았습니다");
     EXPECT_TRUE(StartsWith(server[4], "  판        ")) << server[4];
@@ -135,7 +135,7 @@ TEST_F(SelfCheckTest, ARefusedLoginIsShownAndThePosIsStillProbed) {
     EXPECT_EQ(r.ExitCode, 0);
     const std::vector<std::string> server = LinesFrom(r.Out, "협회 서버에 물어봅니다...");
     ASSERT_GE(server.size(), 6u) << r.Out;
-    EXPECT_EQ(server[1], "  세션 쿠키 확인 못 함");
+    EXPECT_EQ(server[1], "  세션 쿠키 0개");
     EXPECT_EQ(server[2], "  로그인    status=401");
     EXPECT_TRUE(StartsWith(server[3], "            ")) << server[3]; // the login note
     EXPECT_TRUE(StartsWith(server[4], "X  인증키가 맞지 않습니다.")) << server[4];

@@ -162,7 +162,7 @@ TEST_F(InstallFlowTest, InstallWhileTheInstalledCopyRunsFailsAtTheCopy) {
     ASSERT_TRUE(platform::ReadWholeFile("/bin/sleep", sleepBytes));
     platform::MakeDirs(InstallDir());
     std::string error;
-    ASSERT_TRUE(CopyProgramFile("/bin/sleep", target, error)) << error;
+    ASSERT_TRUE(platform::InstallProgramFile("/bin/sleep", target, error)) << error;
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
