@@ -184,6 +184,9 @@ std::string TAgentEngine::SendNow() {
 
 void TAgentEngine::SetNote(const std::string& text, const char* logLevelNow) {
     FReportNote = text;
+    // A warning is written when it arises: a later notice of the same cycle replaces it on screen.
+    if (logLevelNow == nullptr && StartsWith(text, "⚠"))
+        logLevelNow = NoticeLevel(text) == "오류" ? "오류" : "주의";
     if (logLevelNow != nullptr) {
         WriteLog(logLevelNow, "수집", StripMarks(text));
         FLoggedNote = text;

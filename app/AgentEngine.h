@@ -134,8 +134,8 @@ class TAgentEngine {
     void CollectAndSendSteps();
     bool SendCancelsOfSlice(const std::string& day, const std::vector<TSpoolEntry>& slice);
     void AfterFlush();
-    // Sets the cycle's notice; a notice that a later one may replace is logged at once with the
-    // given level word ("주의", "오류"), so the store still learns of it.
+    // Sets the cycle's notice. A warning ("⚠") is logged at once — with the given level word, else
+    // by NoticeLevel — since a later notice of the cycle may replace it on screen.
     void SetNote(const std::string& text, const char* logLevelNow = nullptr);
 
     IAgentView& FView;

@@ -108,7 +108,22 @@ TEST_F(EngineFlushTest, DamagedSpoolLinesAreLoggedEvenWhenALaterNoticeReplacesTh
         platform::AppendToFile(FEngine->Spool().SpoolPath("2026-10-05"), "R:9\tdeadbeef\t{\"x\":1}\r\n"));
     FEngine->FlushSpool();
     EXPECT_EQ(FEngine->ReportNote(), "실적 3줄을 협회로 보냈습니다 (중복 0).");
+    // Logged as a warning, not lost behind the send notice.
     EXPECT_NE(LogText().find("주의  수집  보관 파일에서 1줄을 읽지 못했습니다 — 협회에 알려 주세요."),
+              std::string::npos)
+        << LogText();
+}
+
+TEST_F(EngineFlushTest, AFullSpoolStopsCollectingButStillSendsAndTheWarningIsLogged) {
+    Spool("2026-10-05", 3, "R");
+    // More than the 20 MiB the spool may hold.
+    WriteFile(FEngine->Spool().Dir() + "filler.bin", std::string(21 * 1024 * 1024, 'x'));
+    auto engine = MakeEngine(); // measures the folder afresh
+    engine->RefreshPolicy();
+    engine->CollectIfIdle();
+    EXPECT_EQ(engine->ReportNote(), "실적 3줄을 협회로 보냈습니다 (중복 0).");
+    EXPECT_EQ(engine->LastCollectAt(), 0);
+    EXPECT_NE(LogText().find("오류  수집  보관 공간이 찼습니다 — 수집을 멈췄습니다. 협회에 연락해 주세요."),
               std::string::npos)
         << LogText();
 }
