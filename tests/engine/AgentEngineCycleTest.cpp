@@ -171,6 +171,30 @@ TEST_F(EngineCycleTest, CancelsAndAReturnBecomeVoidAmendAndVoid) {
     EXPECT_EQ(Seen("/api/agent/cancels").Size(), 0u);
 }
 
+TEST_F(EngineCycleTest, GeneratedCancelsAndReturnsAreAllAppliedOnce) {
+    const demopos::TDemoSummary demo = MakeDemoDay(200, true);
+    ASSERT_FALSE(demo.FullyCancelled.empty());
+    ASSERT_FALSE(demo.PartlyCancelled.empty());
+    ASSERT_FALSE(demo.ReturnReceipts.empty());
+    ASSERT_TRUE(AddStore()) << FServer->LastError();
+    SaveAgentSettings();
+    auto engine = MakeEngine();
+    engine->RefreshPolicy();
+    engine->CollectIfIdle();
+    const RefSummary sum = FServer->Summary(kStore);
+    EXPECT_EQ(sum.Accepted, demo.Days[0].ReportableLines);
+    EXPECT_GT(sum.CorrectionsApplied, 0);
+    EXPECT_EQ(sum.CorrectionsSkipped, 0);
+    std::vector<TSpoolEntry> waiting;
+    ASSERT_TRUE(engine->Spool().Pending("2026-10-06-cancel", waiting));
+    EXPECT_TRUE(waiting.empty());
+
+    // Reading the last minutes again brings no correction twice.
+    Later(10);
+    engine->CollectIfIdle();
+    EXPECT_EQ(FServer->Summary(kStore).CorrectionsApplied, sum.CorrectionsApplied);
+}
+
 TEST_F(EngineCycleTest, AChangedPosSchemaHoldsSendingUntilTheAssociationApprovesIt) {
     const demopos::TDemoSummary demo = MakeDemoDay(30);
     ASSERT_TRUE(AddStore("pt-9", PolicyJson(std::string(64, 'a')))) << FServer->LastError();
