@@ -263,6 +263,11 @@ TEST_F(EngineCycleTest, MissingSettingsMakeNoNetworkCall) {
     engine->CollectIfIdle();
     EXPECT_EQ(engine->ReportNote(), "");
     EXPECT_EQ(Seen("").Size(), 0u);
+
+    // "지금 보내기" with nothing to send says when it looked.
+    EXPECT_EQ(engine->SendNow(), "지금 확인했습니다 (00:30) — 새로 보낼 실적이 없습니다.");
+    EXPECT_EQ(FView.Notices.back(), "지금 확인했습니다 (00:30) — 새로 보낼 실적이 없습니다.");
+    EXPECT_EQ(FView.StatusRefreshes, 1);
 }
 
 TEST_F(EngineCycleTest, ZeroOrNegativePeriodsFallBackToTheDefaultsAndAreLogged) {

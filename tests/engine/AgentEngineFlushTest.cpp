@@ -3,6 +3,7 @@
 #include "tests/engine/EngineFixture.h"
 
 #include "common/Text.h"
+#include "config/AgentSettings.h"
 #include "platform/Platform.h"
 #include "store/AgentSendLog.h"
 #include "store/AgentSpool.h"
@@ -45,6 +46,10 @@ TEST_F(EngineFlushTest, FourHundredFiftyLinesGoAsTwoHundredTwoHundredFiftyEvenWh
     EXPECT_EQ(ToMSecs(FEngine->SentDay()), ToMSecs(EncodeDate(2026, 10, 6)));
     EXPECT_EQ(Seen("/api/auth/agent").Size(), 3u);
 
+    EXPECT_EQ(ReadIniKey("state", "sent_day"), "10/06/2026");
+    EXPECT_EQ(ReadIniKey("state", "sent_count"), "450");
+    EXPECT_EQ(ReadIniKey("state", "last_send"), "10/06/2026 00:30:00");
+    EXPECT_EQ(ReadIniKey("state", "last_collect"), "12/30/1899");
     // The counters survive a restart of the agent.
     auto again = MakeEngine();
     EXPECT_EQ(again->SentToday(), 450);
