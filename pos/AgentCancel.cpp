@@ -4,7 +4,6 @@
 #include "pos/AgentCancel.h"
 
 #include "common/Text.h"
-#include "platform/Platform.h"
 #include "pos/AgentAttribute.h"
 #include "pos/AgentPos.h"
 #include "pos/AgentReport.h"
@@ -27,81 +26,6 @@ std::string LineKey(const std::string& ordCode, int seq) {
 // server never received.
 bool Reportable(const TSaleLine& l) {
     return l.Amount > 0 && l.Qty > 0;
-}
-
-// One member of a flat JSON object as written by the report encoders: a string (unescaped) or the
-// bare token up to the next delimiter. Empty when the member is missing.
-std::string FlatMember(std::string_view json, std::string_view name) {
-    const std::string pattern = "\"" + std::string(name) + "\":";
-    const size_t at = json.find(pattern);
-    if (at == std::string_view::npos) return {};
-    size_t i = at + pattern.size();
-    while (i < json.size() && json[i] == ' ')
-        ++i;
-    if (i >= json.size()) return {};
-    if (json[i] != '"') {
-        const size_t end = json.find_first_of(",} ", i);
-        return std::string(json.substr(i, end == std::string_view::npos ? std::string_view::npos : end - i));
-    }
-    std::string out;
-    for (++i; i < json.size() && json[i] != '"'; ++i) {
-        if (json[i] != '\\' || i + 1 >= json.size()) {
-            out += json[i];
-            continue;
-        }
-        const char e = json[++i];
-        switch (e) {
-        case 'b':
-            out += '\b';
-            break;
-        case 'f':
-            out += '\f';
-            break;
-        case 'n':
-            out += '\n';
-            break;
-        case 'r':
-            out += '\r';
-            break;
-        case 't':
-            out += '\t';
-            break;
-        case 'u': {
-            // The encoders escape only control characters this way, so one code unit is enough.
-            const std::string hex(json.substr(i + 1, 4));
-            char* end = nullptr;
-            const long v = hex.size() == 4 ? std::strtol(hex.c_str(), &end, 16) : -1;
-            if (v >= 0 && end == hex.c_str() + 4) {
-                Utf8Append(out, static_cast<char32_t>(v));
-                i += 4;
-            } else {
-                out += '?';
-            }
-            break;
-        }
-        default:
-            out += e;
-            break;
-        }
-    }
-    return out;
-}
-
-void MergeCorrection(TPriorMarks& marks, std::string_view payload) {
-    const std::string key = FlatMember(payload, "tx_key");
-    if (key.empty()) return;
-    TPriorMark& m = marks[key];
-    m.Reasons.insert(FlatMember(payload, "reason"));
-    if (m.Void) return; // a void is final
-    if (FlatMember(payload, "kind") == "void") {
-        m.Void = true;
-        return;
-    }
-    std::int64_t v = 0;
-    if (TryParseInt64(FlatMember(payload, "corrected_discount_amount"), v)) {
-        m.HasAmend = true;
-        m.Corrected = v;
-    }
 }
 
 // The sold lines read back, by key, with whether their receipt is itself a return.
@@ -130,33 +54,10 @@ std::unordered_map<std::string, TSold> IndexSold(const std::vector<TOriginRow>& 
 } // namespace
 
 TPriorMarks LoadPriorMarks(const std::string& spoolDir) {
-    TPriorMarks marks;
-    std::vector<std::string> names;
-    if (!platform::ListFiles(spoolDir, names)) return marks;
-    std::sort(names.begin(), names.end()); // by day: older corrections first, so the last amend wins
-    for (const std::string& name : names) {
-        if (!StartsWith(name, "spool-") || !EndsWith(name, "-cancel.jsonl")) continue;
-        std::string data;
-        if (!platform::ReadWholeFile(platform::JoinPath(spoolDir, name), data)) continue;
-        std::string_view rest = data;
-        if (StartsWith(rest, "\xEF\xBB\xBF")) rest.remove_prefix(3);
-        while (!rest.empty()) {
-            const size_t lf = rest.find('\n');
-            // A last line without its line break may still be being written: not a record yet.
-            if (lf == std::string_view::npos) break;
-            std::string_view line = rest.substr(0, lf);
-            rest.remove_prefix(lf + 1);
-            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-            const size_t tab1 = line.find('\t');
-            const size_t tab2 = tab1 == std::string_view::npos ? tab1 : line.find('\t', tab1 + 1);
-            if (tab2 == std::string_view::npos) continue;
-            const std::string_view payload = line.substr(tab2 + 1);
-            if (line.substr(tab1 + 1, tab2 - tab1 - 1) != std::to_string(PayloadHash(payload))) continue;
-            if (!Utf8Valid(payload)) continue;
-            MergeCorrection(marks, payload);
-        }
-    }
-    return marks;
+    // No folder name is no folder (the ledger would otherwise read the root).
+    if (spoolDir.empty()) return {};
+    TLedger ledger(spoolDir);
+    return ledger.Marks();
 }
 
 std::string CancelSpoolDay(TDateTime now) {

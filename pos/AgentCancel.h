@@ -4,10 +4,10 @@
 
 #include "common/DateTime.h"
 #include "pos/PosRows.h"
+#include "store/AgentLedger.h"
 
 #include <cstdint>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -45,20 +45,15 @@ struct TReturnSkips {
     int SkippedReturns() const { return NoOriginRef + OriginMissing + OriginIsReturn + Unmatched; }
 };
 
-// What earlier cycles already wrote to the correction files for one sold line.
-struct TPriorMark {
-    bool Void = false;
-    bool HasAmend = false;
-    std::int64_t Corrected = 0; // the latest amended subsidy, when HasAmend
-    // Reasons of the corrections recorded for the line: each names the POS document applied.
-    std::set<std::string> Reasons;
-};
+// What earlier cycles already wrote to the correction files for one sold line: the ledger's mark,
+// so that the history views and the cancel matching net the same lines the same way.
+using TPriorMark = TCancelMark;
 // Keyed by transaction key.
 using TPriorMarks = std::map<std::string, TPriorMark>;
 
-// Reads the correction files ("spool-*-cancel.jsonl") of a spool folder into marks, oldest file
-// first: a void is final, among amendments the last one written wins. Damaged lines (hash not
-// matching) and unreadable files are skipped; a missing folder gives no marks.
+// The ledger's marks of the correction files ("spool-*-cancel.jsonl") of a spool folder, oldest file
+// first: a void is final, among amendments the last one written wins. Damaged lines (not UTF-8 or
+// hash not matching) and unreadable files are skipped; a missing folder gives no marks.
 TPriorMarks LoadPriorMarks(const std::string& spoolDir);
 
 // "yyyy-mm-dd-cancel" of the cycle's local date: corrections are filed under the day they were

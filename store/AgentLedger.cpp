@@ -61,6 +61,27 @@ std::string_view HashField(std::string_view line) {
     return line.substr(tab1 + 1, tab2 - tab1 - 1);
 }
 
+// One correction line's effect on the mark of its key, lines taken oldest first.
+void MergeCorrection(TCancelMark& mark, std::string_view payload) {
+    // Recorded even after a void: the document was applied, and must not be applied again.
+    if (std::string reason = JsonFieldText(payload, "reason"); !reason.empty())
+        mark.Reasons.insert(std::move(reason));
+    if (mark.Void) return; // a void is final
+    if (JsonFieldText(payload, "kind") == "void") {
+        mark.Void = true;
+        mark.HasAmend = false;
+        mark.Corrected = 0;
+        return;
+    }
+    // The agent writes whole won. An amendment without a readable amount changes no amount: taking
+    // it as 0 would drop the line's whole subsidy on a damaged or foreign line.
+    std::int64_t corrected = 0;
+    if (TryParseInt64(JsonFieldText(payload, "corrected_discount_amount"), corrected)) {
+        mark.HasAmend = true;
+        mark.Corrected = corrected;
+    }
+}
+
 } // namespace
 
 TLedger::TLedger(const std::string& dir, std::shared_ptr<TSpoolFiles> files)
@@ -130,16 +151,9 @@ void TLedger::LoadMarks() {
             if (!SoundLine(line)) continue;
             const size_t tab2 = line.find('\t', line.find('\t') + 1);
             const std::string_view payload = std::string_view(line).substr(tab2 + 1);
-            std::string key = JsonFieldText(payload, "tx_key");
+            const std::string key = JsonFieldText(payload, "tx_key");
             if (key.empty()) continue;
-            TCancelMark mark;
-            mark.Void = JsonFieldText(payload, "kind") == "void";
-            mark.Corrected = ParseMoney(JsonFieldText(payload, "corrected_discount_amount"));
-            auto it = FMarks.find(key);
-            if (it == FMarks.end())
-                FMarks.emplace(std::move(key), mark);
-            else if (!it->second.Void) // a void is final; otherwise the later correction wins
-                it->second = mark;
+            MergeCorrection(FMarks[key], payload);
         }
     }
 }
@@ -149,7 +163,7 @@ void TLedger::ApplyMark(TLedgerLine& line) const {
     if (it == FMarks.end()) return;
     if (it->second.Void)
         line.Voided = true;
-    else
+    else if (it->second.HasAmend)
         line.Discount = it->second.Corrected;
 }
 

@@ -1,5 +1,6 @@
 // The ledger: reads the spool files back (never writes them) for the history views — one day's
-// sale lines with their sent state and corrections, per-goods totals over days, day file summaries.
+// sale lines with their sent state and corrections, per-goods totals over days, day file summaries —
+// and is the one reader of the correction files, for the views and for the cancel matching alike.
 #pragma once
 
 #include "common/DateTime.h"
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,11 +55,16 @@ struct TFileSummary {
 };
 
 // The net effect of all corrections of one tx key. A void is final: once a key is voided, later
-// amendments do not revive it; among amendments the last one read (files by name, lines in file
-// order) gives the corrected discount.
+// amendments do not revive it and the amended discount is gone with the line; among amendments the
+// last one read (files by name, lines in file order) with a whole-won amount gives the corrected
+// discount.
 struct TCancelMark {
     bool Void = false;
-    std::int64_t Corrected = 0;
+    bool HasAmend = false;      // an amendment stands (never after a void)
+    std::int64_t Corrected = 0; // the amended discount when HasAmend, else 0
+    // The reason of every correction read for the key, voided or not: each names the POS document
+    // applied, which is how a document met again in an overlapping window is recognised.
+    std::set<std::string> Reasons;
 };
 
 // Spool line (key, tab, hash, tab, payload) → line; false when it has no two tabs, the payload is
@@ -89,7 +96,8 @@ class TLedger {
     std::vector<TFileSummary> Files();
 
     // The current mark of a tx key (correction files re-read when they changed); false when the
-    // key has no correction.
+    // key has no correction. Correction lines count like the spool counts them: valid UTF-8 with a
+    // matching hash, a last line without its line break too (the spool sends it as it stands).
     bool MarkOf(const std::string& txKey, TCancelMark& mark);
     // Every current mark by tx key (correction files re-read when they changed). The reference
     // stays valid until the next call on this ledger.

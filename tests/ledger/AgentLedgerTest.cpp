@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <memory>
+#include <set>
 
 namespace pavona {
 namespace {
@@ -182,6 +184,81 @@ TEST_F(LedgerTest, MarksVoidIsFinalAndTheLastAmendmentWins) {
     EXPECT_TRUE(ledger.MarkOf("e:1", m));
     EXPECT_TRUE(m.Void);
     EXPECT_EQ(ledger.Marks().size(), 5u);
+}
+
+TEST_F(LedgerTest, MarksKeepEveryReasonAndNetTheAmendments) {
+    auto put = [&](int fileDay, const std::string& key, const std::string& kind, std::int64_t corrected,
+                   const std::string& reason) {
+        const TCancelOut o{key, kind, kind == "amend", corrected, reason, At(fileDay, 12, 0)};
+        ASSERT_TRUE(FSpool.Append(Day(fileDay) + "-cancel", key, CancelJson(o)));
+    };
+    // A whole spool line with its own payload, as another writer or a damaged file may leave it.
+    auto line = [](const std::string& key, const std::string& payload) {
+        return key + "\t" + std::to_string(PayloadHash(payload)) + "\t" + payload;
+    };
+    put(6, "a:1", "amend", 600, "POS 부분취소 #77");
+    put(7, "a:1", "amend", 200, "POS 부분취소 #78");
+    put(6, "b:1", "amend", 300, "POS 부분취소 #81");
+    put(6, "b:1", "void", 0, "POS 취소 #82");
+    put(8, "b:1", "amend", 900, "POS 부분취소 #83"); // after the void: recorded, changes nothing
+    put(6, "c:1", "amend", 500, "POS 부분취소 #84");
+    Raw("spool-2026-10-07-cancel.jsonl",
+        line("c:1", "{\"tx_key\":\"c:1\",\"kind\":\"amend\",\"reason\":\"POS 부분취소 #85\"}") + "\r\n");
+    Raw("spool-2026-10-07-cancel.jsonl",
+        line("d:1", "{\"tx_key\":\"d:1\",\"kind\":\"amend\",\"corrected_discount_amount\":12.5,"
+                    "\"reason\":\"POS 부분취소 #86\"}") +
+            "\r\n");
+    // Files count by name, not by when they were written: the day 9 amendment is the latest.
+    put(9, "e:1", "amend", 100, "POS 부분취소 #87");
+    put(8, "e:1", "amend", 900, "POS 부분취소 #88");
+    // A key column that is not UTF-8 makes the line damaged even when the payload hash matches.
+    Raw("spool-2026-10-07-cancel.jsonl",
+        line("h\xFF:1", "{\"tx_key\":\"h:1\",\"kind\":\"void\",\"reason\":\"POS 취소 #89\"}") + "\r\n");
+    // Last lines without their line break: whole by their hash (the spool sends it) or torn.
+    const std::string voidF = "{\"tx_key\":\"f:1\",\"kind\":\"void\",\"reason\":\"POS 취소 #90\"}";
+    Raw("spool-2026-10-10-cancel.jsonl", line("f:1", voidF));
+    const std::string voidG = "{\"tx_key\":\"g:1\",\"kind\":\"void\",\"reason\":\"POS 취소 #91\"}";
+    Raw("spool-2026-10-11-cancel.jsonl", line("g:1", voidG).substr(0, line("g:1", voidG).size() - 2));
+    Sale(6, "d:1", At(6, 10, 0), "A", 5000, 700);
+
+    TLedger ledger(FDir);
+    using Reasons = std::set<std::string>;
+    struct Case {
+        const char* Key;
+        bool Void;
+        bool HasAmend;
+        std::int64_t Corrected;
+        Reasons Why;
+    };
+    const Case cases[] = {
+        {"a:1", false, true, 200, {"POS 부분취소 #77", "POS 부분취소 #78"}},
+        {"b:1", true, false, 0, {"POS 부분취소 #81", "POS 취소 #82", "POS 부분취소 #83"}},
+        {"c:1", false, true, 500, {"POS 부분취소 #84", "POS 부분취소 #85"}},
+        {"d:1", false, false, 0, {"POS 부분취소 #86"}},
+        {"e:1", false, true, 100, {"POS 부분취소 #87", "POS 부분취소 #88"}},
+        {"f:1", true, false, 0, {"POS 취소 #90"}},
+    };
+    for (const Case& c : cases) {
+        TCancelMark m;
+        ASSERT_TRUE(ledger.MarkOf(c.Key, m)) << c.Key;
+        EXPECT_EQ(m.Void, c.Void) << c.Key;
+        EXPECT_EQ(m.HasAmend, c.HasAmend) << c.Key;
+        EXPECT_EQ(m.Corrected, c.Corrected) << c.Key;
+        EXPECT_EQ(m.Reasons, c.Why) << c.Key;
+    }
+    EXPECT_EQ(ledger.Marks().size(), std::size(cases));
+    // An amendment without a whole-won amount leaves the reported discount in the history.
+    const std::vector<TLedgerLine> lines = ledger.LinesOn(At(6, 0, 0));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].Discount, 700);
+    EXPECT_FALSE(lines[0].Voided);
+    // The unterminated void is one the spool sends as it stands; the torn one it does not.
+    std::vector<TSpoolEntry> pending;
+    ASSERT_TRUE(FSpool.Pending(Day(10) + "-cancel", pending));
+    ASSERT_EQ(pending.size(), 1u);
+    EXPECT_EQ(pending[0].Payload, voidF);
+    ASSERT_TRUE(FSpool.Pending(Day(11) + "-cancel", pending));
+    EXPECT_TRUE(pending.empty());
 }
 
 TEST_F(LedgerTest, TotalsPerGoodsOverTheRangeCountEachLineOnce) {
