@@ -194,9 +194,11 @@ bool TAgentEngine::SendCancelsOfSlice(const std::string& day, const std::vector<
         return false;
     }
     if (r.Retryable) {
-        // The answer does not say which corrections were applied, so none is marked: all of
-        // them are offered again once their sale lines have reached the server.
         SetNote("취소 일부가 아직 반영되지 않았습니다 — 실적이 들어오면 다시 보냅니다.");
+        // Only the corrections waiting for their sale go out again; the applied ones would
+        // otherwise be re-sent for ever. An answer that does not name its skipped keys cannot
+        // tell them apart, so then nothing is marked and all are offered again.
+        if (r.SkippedKeysNamed) FSpool->MarkSent(day, KeysWithout(KeysOf(slice), r.UnknownKeys));
         return true;
     }
     FSpool->MarkSent(day, KeysOf(slice));

@@ -95,10 +95,14 @@ void ReadReportAnswer(TReportKind kind, const std::string& answer, TReportResult
     for (std::size_t i = 0; i < list.Size(); ++i) {
         const TJsonNode e = list.At(i);
         if (i == 0) r.FirstReason = ReadJsonString(e, "reason");
+        const std::string key = ReadJsonString(e, "tx_key");
+        r.RejectedKeys.push_back(key);
         if (kind == TReportKind::Cancels) {
-            if (ReadJsonString(e, "reason") == "record_unknown") r.Retryable = true;
-        } else {
-            r.RejectedKeys.push_back(ReadJsonString(e, "tx_key"));
+            if (key.empty()) r.SkippedKeysNamed = false;
+            if (ReadJsonString(e, "reason") == "record_unknown") {
+                r.Retryable = true;
+                r.UnknownKeys.push_back(key);
+            }
         }
     }
 }

@@ -20,7 +20,11 @@ struct TReportResult {
     int Accepted = 0;
     int Duplicated = 0;
     int Rejected = 0;
-    std::vector<std::string> RejectedKeys;
+    std::vector<std::string> RejectedKeys; // the "tx_key" of each rejected (or skipped) element
+    // Corrections only: the keys skipped as "record_unknown", and whether every skipped element
+    // named its key (only then can the applied ones be told apart).
+    std::vector<std::string> UnknownKeys;
+    bool SkippedKeysNamed = true;
     std::string FirstReason;
     bool Retryable = false;
 };

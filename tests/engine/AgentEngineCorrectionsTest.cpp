@@ -88,6 +88,27 @@ TEST_F(EngineCorrectionsTest, CorrectionsWaitingForTheirSaleDoNotHoldBackTheOthe
     EXPECT_EQ(PendingOf("2026-10-06-cancel"), 0u);
 }
 
+// In one request: a correction the server applies and one whose sale it has not seen. Only the
+// waiting one is offered again; the applied one is never re-sent.
+TEST_F(EngineCorrectionsTest, AppliedCorrectionsOfARetryableAnswerAreNotSentAgain) {
+    SpoolSale("S:1");
+    FEngine->FlushSpool();
+    SpoolVoid("2026-10-06-cancel", "S:1");
+    SpoolVoid("2026-10-06-cancel", "LATE:1");
+    ASSERT_TRUE(FServer->ClearReceived());
+    FEngine->SendCancels();
+    EXPECT_EQ(ElementsPerRequest("/api/agent/cancels", "cancels"), (std::vector<std::size_t>{2}));
+    EXPECT_EQ(FServer->Summary(kStore).CorrectionsApplied, 1);
+    EXPECT_EQ(PendingOf("2026-10-06-cancel"), 1u);
+
+    ASSERT_TRUE(FServer->ClearReceived());
+    FEngine->SendCancels();
+    EXPECT_EQ(ElementsPerRequest("/api/agent/cancels", "cancels"), (std::vector<std::size_t>{1}));
+    const std::string body = ReadJsonString(Seen("/api/agent/cancels").At(0), "body");
+    EXPECT_NE(body.find("LATE:1"), std::string::npos);
+    EXPECT_EQ(body.find("\"S:1\""), std::string::npos);
+}
+
 TEST_F(EngineCorrectionsTest, HeldSendingSendsNoCorrection) {
     SpoolVoid("2026-10-06-cancel", "S:1");
     ASSERT_TRUE(FEngine->Spool().SetHeld(std::string(64, 'b')));

@@ -106,7 +106,7 @@ TEST(AgentApiTest, ReportAnswers) {
          2,
          0,
          1,
-         {},
+         {"9:1"},
          "record_unknown",
          true},
         {TReportKind::Cancels,
@@ -115,7 +115,7 @@ TEST(AgentApiTest, ReportAnswers) {
          1,
          0,
          2,
-         {},
+         {"", ""},
          "already_void",
          true},
         {TReportKind::Cancels,
@@ -124,7 +124,7 @@ TEST(AgentApiTest, ReportAnswers) {
          1,
          0,
          1,
-         {},
+         {""},
          "record_unknown ",
          false},
         {TReportKind::Cancels, R"({"accepted":5,"duplicated":1})", true, 0, 0, 0, {}, "", false},
@@ -158,6 +158,24 @@ TEST(AgentApiTest, ReportAnswers) {
         EXPECT_EQ(r.FirstReason, c.FirstReason);
         EXPECT_EQ(r.Retryable, c.Retryable);
     }
+}
+
+// A retryable corrections answer that names its skipped keys lets the applied corrections be
+// told apart from those still waiting for their sale.
+TEST(AgentApiTest, SkippedCorrectionsNameTheKeysStillWaiting) {
+    TReportResult named;
+    ReadReportAnswer(TReportKind::Cancels,
+                     R"({"applied":1,"skipped":[{"tx_key":"9:1","reason":"record_unknown"},)"
+                     R"({"tx_key":"9:2","reason":"amend_above_reported"}]})",
+                     named);
+    EXPECT_TRUE(named.Retryable);
+    EXPECT_TRUE(named.SkippedKeysNamed);
+    EXPECT_EQ(named.UnknownKeys, std::vector<std::string>{"9:1"});
+
+    TReportResult anonymous;
+    ReadReportAnswer(TReportKind::Cancels, R"({"applied":1,"skipped":[{"reason":"record_unknown"}]})", anonymous);
+    EXPECT_TRUE(anonymous.Retryable);
+    EXPECT_FALSE(anonymous.SkippedKeysNamed);
 }
 
 TEST(AgentApiTest, UrlEncodingKeepsOnlyUnreservedCharacters) {
