@@ -67,7 +67,7 @@ echo "== /selfcheck"
 "$agent" /selfcheck || true
 
 echo "== what the association server received"
-"$server" --report --state "$demo/server.db" --business-no $store
+"$server" --report --state "$demo/server.db" --business-no $store | tee "$demo/server-report.txt"
 
 spool="$LOCALAPPDATA/Pavona/spool"
 watermark=$(head -c 19 "$spool/watermark.txt" 2>/dev/null || true)
@@ -77,7 +77,17 @@ if [ -n "$watermark" ]; then
   expected=$(sqlite3 "$demo/pos.sqlite" "SELECT COUNT(*) FROM Ordd d JOIN Ord o ON o.ord_code = d.ordd_code
     WHERE d.ordd_kind = 0 AND d.ordd_price > 0 AND d.ordd_qty > 0 AND COALESCE(o.ord_regtype, 0) <> 2
       AND julianday(o.ord_date) < julianday('$watermark')")
+  accepted=$(sed -n 's/^ *실적 받음 *\([0-9]*\)줄.*/\1/p' "$demo/server-report.txt")
   echo "== POS reportable lines before the watermark ($watermark): $expected"
+  if [ "$accepted" = "$expected" ]; then
+    echo "ok the server accepted every reportable line exactly once ($accepted)"
+  else
+    echo "X  the server accepted ${accepted:-?} lines, the POS has $expected reportable lines"
+    exit 1
+  fi
+else
+  echo "X  no watermark: no report cycle completed"
+  exit 1
 fi
 echo
 echo "spool: $spool"
