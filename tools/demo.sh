@@ -89,6 +89,16 @@ else
   echo "X  no watermark: no report cycle completed"
   exit 1
 fi
+# The budget level as the agent judges it with its default thresholds (caution 80%, imminent 95%).
+read -r reported allocated < <(sed -n 's/.*보고됨 \([0-9,]*\)원 \/ 배정 \([0-9,]*\)원.*/\1 \2/p' "$demo/server-report.txt" | tr -d ,)
+if [ -n "${allocated:-}" ] && [ "$allocated" -gt 0 ]; then
+  pct=$((reported * 100 / allocated))
+  level=정상
+  [ "$pct" -ge 80 ] && level=주의
+  [ "$pct" -ge 95 ] && level=임박
+  [ "$reported" -ge "$allocated" ] && level=소진
+  echo "== budget level: $level ($pct% of the allocation reported)"
+fi
 echo
 echo "spool: $spool"
 echo "logs:  $LOCALAPPDATA/Pavona/logs"
