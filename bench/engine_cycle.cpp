@@ -54,16 +54,7 @@ TBenchWorld& World() {
         demopos::TDemoOptions o;
         o.Seed = 50000;
         o.FirstDay = d.Day;
-        o.Days = 1;
-        o.ReceiptsPerDay = 400;
-        demopos::TDemoResult sample = demopos::Generate(d.PosPath, o);
-        if (!sample.Ok) {
-            d.Error = sample.Error;
-            return d;
-        }
-        const demopos::TDemoDay& s = sample.Summary.Days.front();
-        o.ReceiptsPerDay = static_cast<int>(kTargetLines * s.Receipts / (s.GoodsLines + s.DiscountLines));
-        const demopos::TDemoResult full = demopos::Generate(d.PosPath, o);
+        const demopos::TDemoResult full = demopos::GenerateDayOfLines(d.PosPath, o, kTargetLines);
         if (!full.Ok) {
             d.Error = full.Error;
             return d;

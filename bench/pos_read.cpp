@@ -42,17 +42,7 @@ const TBenchDay& Day() {
         demopos::TDemoOptions o;
         o.Seed = 50000;
         o.FirstDay = d.Day;
-        o.Days = 1;
-        o.ReceiptsPerDay = 400;
-        demopos::TDemoResult sample = demopos::Generate(d.Path, o);
-        if (!sample.Ok) {
-            d.Error = sample.Error;
-            return d;
-        }
-        const demopos::TDemoDay& s = sample.Summary.Days.front();
-        const double perReceipt = double(s.GoodsLines + s.DiscountLines) / double(s.Receipts);
-        o.ReceiptsPerDay = static_cast<int>(kTargetLines / perReceipt);
-        const demopos::TDemoResult full = demopos::Generate(d.Path, o);
+        const demopos::TDemoResult full = demopos::GenerateDayOfLines(d.Path, o, kTargetLines);
         if (!full.Ok) {
             d.Error = full.Error;
             return d;

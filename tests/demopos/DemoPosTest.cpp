@@ -100,6 +100,17 @@ TEST_F(DemoPosTest, SameSeedGivesTheSameDatabase) {
     EXPECT_EQ(a.Summary.ReturnReceipts, b.Summary.ReturnReceipts);
 }
 
+TEST_F(DemoPosTest, ADayOfAGivenSizeComesCloseToIt) {
+    TDemoOptions o = SmallOptions();
+    o.FirstDay = EncodeDate(2026, 10, 6);
+    const TDemoResult r = demopos::GenerateDayOfLines(FDir.File("day.db"), o, 6000);
+    ASSERT_TRUE(r.Ok) << r.Error;
+    ASSERT_EQ(r.Summary.Days.size(), 1u);
+    const std::int64_t lines = r.Summary.Days[0].GoodsLines + r.Summary.Days[0].DiscountLines;
+    EXPECT_GT(lines, 5000);
+    EXPECT_LT(lines, 7000);
+}
+
 TEST_F(DemoPosTest, RowsHaveTheShapeThePosStatementsRead) {
     const std::string db = FDir.File("pos.db");
     const TDemoResult r = demopos::Generate(db, SmallOptions());

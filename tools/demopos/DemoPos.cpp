@@ -160,4 +160,17 @@ bool RunSql(const std::string& path, const std::string& sql, std::string& error)
     return true;
 }
 
+TDemoResult GenerateDayOfLines(const std::string& path, TDemoOptions options, std::int64_t lines) {
+    options.Days = 1;
+    options.ReceiptsPerDay = 400;
+    options.Overwrite = true;
+    const TDemoResult sample = Generate(path, options);
+    if (!sample.Ok || sample.Summary.Days.empty()) return sample;
+    const TDemoDay& s = sample.Summary.Days.front();
+    const std::int64_t perDay = s.GoodsLines + s.DiscountLines;
+    if (perDay <= 0) return sample;
+    options.ReceiptsPerDay = static_cast<int>(lines * s.Receipts / perDay);
+    return Generate(path, options);
+}
+
 } // namespace pavona::demopos

@@ -107,6 +107,11 @@ struct TDemoResult {
 // Creates (or replaces, per options.Overwrite) the database at `path` and fills it.
 TDemoResult Generate(const std::string& path, const TDemoOptions& options);
 
+// One day (options.FirstDay) sized to hold about `lines` POS lines (goods and discount lines):
+// a small sample day tells the lines per receipt, then the day is generated with enough receipts.
+// For benchmarks that need a day of a given size.
+TDemoResult GenerateDayOfLines(const std::string& path, TDemoOptions options, std::int64_t lines);
+
 // Creates an empty database with the eight tables (replacing any file at `path`), for tests that
 // build their receipts row by row.
 bool CreateEmpty(const std::string& path, std::string& error);
