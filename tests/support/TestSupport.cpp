@@ -53,8 +53,6 @@ TempDataTest::TempDataTest()
 
 std::string TempDataTest::DataDir() const { return platform::AgentDataDir(); }
 
-std::string FixturePath(const std::string& name) { return platform::JoinPath(PAVONA_FIXTURES_DIR, name); }
-
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;

@@ -1,5 +1,6 @@
 // Shared test ground: a temporary data folder per test with the agent's folders pointed into it,
-// the fixtures folder, and running the agent's executable as a child process.
+// and running the agent's executable as a child process. Test data is made by the code under test
+// (the demo POS generator, the spool, the report encoders), so no stored fixture files are needed.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -49,7 +50,6 @@ private:
     ScopedEnv FLocal, FData, FConfig, FHome;
 };
 
-std::string FixturePath(const std::string& name);
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 
