@@ -4,7 +4,9 @@
 
 namespace pavona {
 
-bool IsPeakHour(int hour) { return (hour >= 11 && hour <= 13) || (hour >= 17 && hour <= 20); }
+bool IsPeakHour(int hour) {
+    return (hour >= 11 && hour <= 13) || (hour >= 17 && hour <= 20);
+}
 
 int CollectInterval(int hour, int normalMinutes, int peakMinutes) {
     return IsPeakHour(hour) ? peakMinutes : normalMinutes;

@@ -36,7 +36,8 @@ constexpr int kExitNotBuilt = 3;
 using TResidentRunner = std::function<int(const TCommandLine&)>;
 
 // Runs the mode the command line selects, printing to `out`; returns the exit code.
-int RunAgent(const std::vector<std::string>& args, std::ostream& out, const TResidentRunner& resident = nullptr);
+int RunAgent(const std::vector<std::string>& args, std::ostream& out,
+             const TResidentRunner& resident = nullptr);
 
 // The one line /once prints when the settings lack what a cycle needs, or empty when they are complete.
 std::string MissingSettingsLine(const std::string& store, const std::string& key, const std::string& posConn);

@@ -8,15 +8,15 @@ namespace {
 // Sums of money saturate instead of wrapping: a wrapped sum would show a full budget as empty.
 std::int64_t SatAdd(std::int64_t a, std::int64_t b) {
     std::int64_t r;
-    if (__builtin_add_overflow(a, b, &r)) return b > 0 ? std::numeric_limits<std::int64_t>::max()
-                                                       : std::numeric_limits<std::int64_t>::min();
+    if (__builtin_add_overflow(a, b, &r))
+        return b > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
     return r;
 }
 
 std::int64_t SatSub(std::int64_t a, std::int64_t b) {
     std::int64_t r;
-    if (__builtin_sub_overflow(a, b, &r)) return b < 0 ? std::numeric_limits<std::int64_t>::max()
-                                                       : std::numeric_limits<std::int64_t>::min();
+    if (__builtin_sub_overflow(a, b, &r))
+        return b < 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
     return r;
 }
 
@@ -67,25 +67,37 @@ TLimitState EvaluateLimit(const TLimitInput& in) {
 
 std::string LevelText(TLimitLevel level) {
     switch (level) {
-    case llNormal: return "정상";
-    case llCaution: return "주의";
-    case llImminent: return "임박";
-    case llExhausted: return "소진";
-    case llDisabled: return "중지";
-    default: return "확인 중";
+    case llNormal:
+        return "정상";
+    case llCaution:
+        return "주의";
+    case llImminent:
+        return "임박";
+    case llExhausted:
+        return "소진";
+    case llDisabled:
+        return "중지";
+    default:
+        return "확인 중";
     }
 }
 
 std::string LevelAdvice(TLimitLevel level) {
     switch (level) {
-    case llNormal: return "";
-    case llCaution: return "배정액의 상당 부분을 쓰셨습니다. 남은 금액을 확인하며 행사를 이어가 주세요.";
-    case llImminent: return "배정액이 거의 찼습니다. 지금 멈추지 않으면 넘긴 만큼은 정산에서 빠집니다.";
+    case llNormal:
+        return "";
+    case llCaution:
+        return "배정액의 상당 부분을 쓰셨습니다. 남은 금액을 확인하며 행사를 이어가 주세요.";
+    case llImminent:
+        return "배정액이 거의 찼습니다. 지금 멈추지 않으면 넘긴 만큼은 정산에서 빠집니다.";
     case llExhausted:
-        return "배정액을 다 쓰셨습니다. 지금부터 붙는 할인은 정산에 들어가지 않습니다 — 농할 행사를 내리실지 정해 주세요.";
+        return "배정액을 다 쓰셨습니다. 지금부터 붙는 할인은 정산에 들어가지 않습니다 — 농할 행사를 내리실지 "
+               "정해 주세요.";
     case llDisabled:
-        return "이 매장의 농할이 중지되어 있습니다. 지금 붙는 할인은 정산에 들어가지 않습니다. 협회에 문의해 주세요.";
-    default: return "아직 협회 서버에서 한도를 받지 못했습니다. 연결과 인증키를 확인해 주세요.";
+        return "이 매장의 농할이 중지되어 있습니다. 지금 붙는 할인은 정산에 들어가지 않습니다. 협회에 문의해 "
+               "주세요.";
+    default:
+        return "아직 협회 서버에서 한도를 받지 못했습니다. 연결과 인증키를 확인해 주세요.";
     }
 }
 
@@ -101,6 +113,8 @@ std::string WonDigits(std::int64_t v) {
     return v < 0 ? "-" + out : out;
 }
 
-std::string FormatWon(std::int64_t v) { return WonDigits(v) + "원"; }
+std::string FormatWon(std::int64_t v) {
+    return WonDigits(v) + "원";
+}
 
 } // namespace pavona

@@ -22,7 +22,6 @@ namespace {
 
 const char* const kNoPosConn = "POS DB   설정이 비어 있습니다 (설정 탭에서 넣어 주세요)";
 
-
 bool CarriesCouponDiscount(const TSaleLine& line) {
     return std::any_of(line.Coupons.begin(), line.Coupons.end(), [](const auto& c) { return c.second != 0; });
 }

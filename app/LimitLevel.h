@@ -3,6 +3,6 @@
 
 namespace pavona {
 
-enum TLimitLevel { llUnknown, llNormal, llCaution, llImminent, llExhausted, llDisabled };
+enum TLimitLevel : int { llUnknown, llNormal, llCaution, llImminent, llExhausted, llDisabled };
 
 } // namespace pavona

@@ -27,10 +27,15 @@ function(pavona_test name)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE pavona_test_support ${T_DEPS} GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(${name}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${T_ENVIRONMENT}"
-               RESOURCE_LOCK "${T_RESOURCE_LOCK}")
+  # Empty values would be dropped from the list and shift the pairs, so only given ones are named.
+  set(props LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
+  if(T_ENVIRONMENT)
+    list(APPEND props ENVIRONMENT "${T_ENVIRONMENT}")
+  endif()
+  if(T_RESOURCE_LOCK)
+    list(APPEND props RESOURCE_LOCK ${T_RESOURCE_LOCK})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
 
 # pavona_subdirs(): adds every sub-folder that has a CMakeLists.txt (tests, tools, benchmarks).

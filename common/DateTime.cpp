@@ -58,7 +58,9 @@ std::int64_t DaySerial(int year, int month, int day) {
     return DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + kUnixEpochSerial;
 }
 
-TDateTime EncodeDate(int year, int month, int day) { return static_cast<double>(DaySerial(year, month, day)); }
+TDateTime EncodeDate(int year, int month, int day) {
+    return static_cast<double>(DaySerial(year, month, day));
+}
 
 bool TryEncodeDate(int year, int month, int day, TDateTime& out) {
     if (!IsValidDate(year, month, day)) return false;
@@ -77,7 +79,9 @@ TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int
     return FromMSecs(ms);
 }
 
-std::int64_t ToMSecs(TDateTime t) { return std::llround(t * static_cast<double>(kMSecsPerDay)); }
+std::int64_t ToMSecs(TDateTime t) {
+    return std::llround(t * static_cast<double>(kMSecsPerDay));
+}
 
 TDateTime FromMSecs(std::int64_t ms) {
     // Split so that whole days stay exact and only the fraction carries rounding.
@@ -114,9 +118,15 @@ TDateTime DateOf(TDateTime t) {
     return EncodeDate(p.Year, p.Month, p.Day);
 }
 
-TDateTime IncDay(TDateTime t, int days) { return FromMSecs(ToMSecs(t) + days * kMSecsPerDay); }
-TDateTime IncMinute(TDateTime t, std::int64_t minutes) { return FromMSecs(ToMSecs(t) + minutes * 60000); }
-TDateTime IncSecond(TDateTime t, std::int64_t seconds) { return FromMSecs(ToMSecs(t) + seconds * 1000); }
+TDateTime IncDay(TDateTime t, int days) {
+    return FromMSecs(ToMSecs(t) + days * kMSecsPerDay);
+}
+TDateTime IncMinute(TDateTime t, std::int64_t minutes) {
+    return FromMSecs(ToMSecs(t) + minutes * 60000);
+}
+TDateTime IncSecond(TDateTime t, std::int64_t seconds) {
+    return FromMSecs(ToMSecs(t) + seconds * 1000);
+}
 
 int DayOfTheWeek(TDateTime t) {
     // 1899-12-30 was a Saturday (6 in Monday-first numbering).
@@ -133,7 +143,8 @@ std::string FormatDateTime(std::string_view pattern, TDateTime t) {
     char buf[16];
     auto run = [&](size_t i, char c) {
         size_t n = 0;
-        while (i + n < pattern.size() && (pattern[i + n] | 0x20) == c) ++n;
+        while (i + n < pattern.size() && (pattern[i + n] | 0x20) == c)
+            ++n;
         return n;
     };
     for (size_t i = 0; i < pattern.size();) {
@@ -194,8 +205,12 @@ std::string FormatDateTime(std::string_view pattern, TDateTime t) {
     return out;
 }
 
-std::string FormatDay(TDateTime t) { return FormatDateTime("yyyy-mm-dd", t); }
-std::string FormatStamp(TDateTime t) { return FormatDateTime("yyyy-mm-dd hh:nn:ss", t); }
+std::string FormatDay(TDateTime t) {
+    return FormatDateTime("yyyy-mm-dd", t);
+}
+std::string FormatStamp(TDateTime t) {
+    return FormatDateTime("yyyy-mm-dd hh:nn:ss", t);
+}
 
 bool ParseDay(std::string_view text, TDateTime& out) {
     int y, m, d;

@@ -47,8 +47,8 @@ int DayOfTheWeek(TDateTime t);
 // Pattern tokens: yyyy yy mm m dd d ddd (Korean short weekday) hh h nn n ss s zzz; any other
 // character is copied, and text between double quotes is copied without the quotes.
 std::string FormatDateTime(std::string_view pattern, TDateTime t);
-std::string FormatDay(TDateTime t);      // yyyy-mm-dd
-std::string FormatStamp(TDateTime t);    // yyyy-mm-dd hh:nn:ss
+std::string FormatDay(TDateTime t);   // yyyy-mm-dd
+std::string FormatStamp(TDateTime t); // yyyy-mm-dd hh:nn:ss
 
 // Exactly "yyyy-mm-dd" naming a real date.
 bool ParseDay(std::string_view text, TDateTime& out);

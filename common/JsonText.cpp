@@ -14,13 +14,27 @@ std::string JsonStr(std::string_view s) {
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
         switch (c) {
-        case 8: out += "\\b"; break;
-        case 9: out += "\\t"; break;
-        case 10: out += "\\n"; break;
-        case 12: out += "\\f"; break;
-        case 13: out += "\\r"; break;
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
+        case 8:
+            out += "\\b";
+            break;
+        case 9:
+            out += "\\t";
+            break;
+        case 10:
+            out += "\\n";
+            break;
+        case 12:
+            out += "\\f";
+            break;
+        case 13:
+            out += "\\r";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
         default:
             if (c < 32) {
                 out += Fmt("\\u%04x", c);

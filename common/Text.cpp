@@ -110,7 +110,8 @@ std::u32string Utf8ToCodePoints(std::string_view s) {
 
 std::string CodePointsToUtf8(std::u32string_view s) {
     std::string out;
-    for (char32_t cp : s) Utf8Append(out, cp);
+    for (char32_t cp : s)
+        Utf8Append(out, cp);
     return out;
 }
 
@@ -165,7 +166,9 @@ size_t Utf8Offset(std::string_view s, size_t chars) {
     return i;
 }
 
-std::string Utf8Left(std::string_view s, size_t chars) { return std::string(s.substr(0, Utf8Offset(s, chars))); }
+std::string Utf8Left(std::string_view s, size_t chars) {
+    return std::string(s.substr(0, Utf8Offset(s, chars)));
+}
 
 std::string Utf8Mid(std::string_view s, size_t start, size_t count) {
     const size_t from = Utf8Offset(s, start);
@@ -180,22 +183,28 @@ std::string Utf8PadLeft(std::string_view s, size_t width) {
 }
 
 namespace {
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
 } // namespace
 
 std::string TrimLeft(std::string_view s) {
     size_t a = 0;
-    while (a < s.size() && IsBlank(s[a])) ++a;
+    while (a < s.size() && IsBlank(s[a]))
+        ++a;
     return std::string(s.substr(a));
 }
 
 std::string TrimRight(std::string_view s) {
     size_t b = s.size();
-    while (b > 0 && IsBlank(s[b - 1])) --b;
+    while (b > 0 && IsBlank(s[b - 1]))
+        --b;
     return std::string(s.substr(0, b));
 }
 
-std::string Trim(std::string_view s) { return TrimLeft(TrimRight(s)); }
+std::string Trim(std::string_view s) {
+    return TrimLeft(TrimRight(s));
+}
 
 std::string LowerAscii(std::string_view s) {
     std::string out(s);
@@ -215,7 +224,9 @@ bool SameTextAscii(std::string_view a, std::string_view b) {
     return a.size() == b.size() && LowerAscii(a) == LowerAscii(b);
 }
 
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool StartsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
 bool EndsWith(std::string_view s, std::string_view suffix) {
     return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
@@ -316,7 +327,8 @@ std::string Base64Encode(std::string_view bytes) {
     size_t i = 0;
     for (; i + 2 < bytes.size(); i += 3) {
         const unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) |
-                           (static_cast<unsigned char>(bytes[i + 1]) << 8) | static_cast<unsigned char>(bytes[i + 2]);
+                           (static_cast<unsigned char>(bytes[i + 1]) << 8) |
+                           static_cast<unsigned char>(bytes[i + 2]);
         out += kB64[v >> 18];
         out += kB64[(v >> 12) & 63];
         out += kB64[(v >> 6) & 63];

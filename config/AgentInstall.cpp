@@ -5,7 +5,6 @@
 #include "config/AgentSettings.h"
 #include "platform/Platform.h"
 
-
 namespace pavona {
 
 std::string InstallDir() {

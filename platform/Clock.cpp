@@ -15,7 +15,9 @@ TDateTime Now() {
     return c ? c->Now() : platform::SystemNowLocal();
 }
 
-TDateTime Today() { return DateOf(Now()); }
+TDateTime Today() {
+    return DateOf(Now());
+}
 
 TDateTime FixedClock::Now() const {
     std::lock_guard<std::mutex> lock(FLock);
@@ -33,6 +35,8 @@ void FixedClock::AdvanceMs(std::int64_t ms) {
 }
 
 ScopedClock::ScopedClock(const Clock& clock) : FPrevious(gClock.exchange(&clock)) {}
-ScopedClock::~ScopedClock() { gClock.store(FPrevious); }
+ScopedClock::~ScopedClock() {
+    gClock.store(FPrevious);
+}
 
 } // namespace pavona

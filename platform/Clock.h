@@ -8,7 +8,7 @@
 namespace pavona {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual TDateTime Now() const = 0;
 };
@@ -20,26 +20,26 @@ TDateTime Today();
 
 // A clock that stands still until moved.
 class FixedClock : public Clock {
-public:
+  public:
     explicit FixedClock(TDateTime t) : FTime(t) {}
     TDateTime Now() const override;
     void Set(TDateTime t);
     void AdvanceMs(std::int64_t ms);
 
-private:
+  private:
     mutable std::mutex FLock;
     TDateTime FTime;
 };
 
 // Installs a clock for the life of the object, then restores the previous one.
 class ScopedClock {
-public:
+  public:
     explicit ScopedClock(const Clock& clock);
     ~ScopedClock();
     ScopedClock(const ScopedClock&) = delete;
     ScopedClock& operator=(const ScopedClock&) = delete;
 
-private:
+  private:
     const Clock* FPrevious;
 };
 

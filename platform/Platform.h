@@ -83,7 +83,7 @@ constexpr const char* kShowWindowMessage = "PavonaAgent.ShowWindow";
 
 // Held by the resident agent for its whole life; the system releases it when the process ends.
 class SingleInstance {
-public:
+  public:
     virtual ~SingleInstance() = default;
     // Starts listening for "show window" requests from later starts; `onShow` runs on a
     // background thread, so the receiver must hand it over to its own thread.
@@ -101,7 +101,8 @@ bool RequestShowWindow();
 bool AttachConsoleOutput();
 
 // Starts a program detached from this one (it outlives us); false when it could not be started.
-bool StartDetached(const std::string& program, const std::vector<std::string>& args, const std::string& workDir);
+bool StartDetached(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& workDir);
 
 // ---- time ----------------------------------------------------------------------------------------
 

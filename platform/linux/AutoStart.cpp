@@ -16,13 +16,17 @@ bool WriteAutoStartEntry(const std::string& command) {
     const std::string entry = "[Desktop Entry]\n"
                               "Type=Application\n"
                               "Name=Pavona 농할 에이전트\n"
-                              "Exec=" + command + "\n"
+                              "Exec=" +
+                              command +
+                              "\n"
                               "Terminal=false\n"
                               "X-GNOME-Autostart-enabled=true\n";
     return ReplaceFileAtomic(path, entry);
 }
 
-bool RemoveAutoStartEntry() { return RemoveFile(AutoStartEntryPath()); }
+bool RemoveAutoStartEntry() {
+    return RemoveFile(AutoStartEntryPath());
+}
 
 std::string ReadAutoStartEntry() {
     std::string text;
@@ -39,6 +43,8 @@ std::string ReadAutoStartEntry() {
     return {};
 }
 
-bool AutoStartEntryExists() { return FileExists(AutoStartEntryPath()); }
+bool AutoStartEntryExists() {
+    return FileExists(AutoStartEntryPath());
+}
 
 } // namespace pavona::platform

@@ -17,7 +17,8 @@ bool AttachConsoleOutput() {
     return false;
 }
 
-bool StartDetached(const std::string& program, const std::vector<std::string>& args, const std::string& workDir) {
+bool StartDetached(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& workDir) {
     // Double fork: the grandchild is re-parented to init and outlives this process without a zombie.
     const pid_t child = ::fork();
     if (child < 0) return false;
@@ -33,7 +34,8 @@ bool StartDetached(const std::string& program, const std::vector<std::string>& a
         }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         ::execv(program.c_str(), argv.data());
         ::_exit(127);

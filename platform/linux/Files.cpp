@@ -70,16 +70,19 @@ std::string ExecutablePath() {
 std::string JoinPath(const std::string& a, const std::string& b) {
     if (a.empty()) return b;
     std::string out = a;
-    while (out.size() > 1 && out.back() == kPathSep) out.pop_back();
+    while (out.size() > 1 && out.back() == kPathSep)
+        out.pop_back();
     size_t start = 0;
-    while (start < b.size() && b[start] == kPathSep) ++start;
+    while (start < b.size() && b[start] == kPathSep)
+        ++start;
     if (out != "/") out.push_back(kPathSep);
     return out + b.substr(start);
 }
 
 std::string ParentDir(const std::string& path) {
     std::string p = path;
-    while (p.size() > 1 && p.back() == kPathSep) p.pop_back();
+    while (p.size() > 1 && p.back() == kPathSep)
+        p.pop_back();
     const size_t slash = p.rfind(kPathSep);
     if (slash == std::string::npos) return {};
     if (slash == 0) return "/";
@@ -150,7 +153,9 @@ bool ReplaceFileAtomic(const std::string& path, const std::string& bytes) {
     return SyncDir(ParentDir(path));
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
+bool RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
 
 bool ListFiles(const std::string& dir, std::vector<std::string>& names) {
     names.clear();

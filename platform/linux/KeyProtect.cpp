@@ -37,7 +37,8 @@ bool LoadSecret(const std::string& path, bool create, std::string& secret) {
     // O_EXCL: when another process made the secret at the same moment, use that one.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) return errno == EEXIST && ReadWholeFile(path, secret) && secret.size() == kSecretSize;
-    const bool ok = ::write(fd, secret.data(), kSecretSize) == static_cast<ssize_t>(kSecretSize) && ::fsync(fd) == 0;
+    const bool ok =
+        ::write(fd, secret.data(), kSecretSize) == static_cast<ssize_t>(kSecretSize) && ::fsync(fd) == 0;
     ::close(fd);
     if (!ok) ::unlink(path.c_str());
     return ok;
@@ -50,14 +51,13 @@ bool DeriveKey(const std::string& secret, const KeyScope& scope, unsigned char o
     EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new_id(EVP_PKEY_HKDF, nullptr);
     if (!ctx) return false;
     size_t len = 32;
-    const bool ok =
-        EVP_PKEY_derive_init(ctx) > 0 && EVP_PKEY_CTX_set_hkdf_md(ctx, EVP_sha256()) > 0 &&
-        EVP_PKEY_CTX_set1_hkdf_salt(ctx, kSalt, sizeof kSalt - 1) > 0 &&
-        EVP_PKEY_CTX_set1_hkdf_key(ctx, reinterpret_cast<const unsigned char*>(secret.data()),
-                                   static_cast<int>(secret.size())) > 0 &&
-        EVP_PKEY_CTX_add1_hkdf_info(ctx, reinterpret_cast<const unsigned char*>(info.data()),
-                                    static_cast<int>(info.size())) > 0 &&
-        EVP_PKEY_derive(ctx, out, &len) > 0 && len == 32;
+    const bool ok = EVP_PKEY_derive_init(ctx) > 0 && EVP_PKEY_CTX_set_hkdf_md(ctx, EVP_sha256()) > 0 &&
+                    EVP_PKEY_CTX_set1_hkdf_salt(ctx, kSalt, sizeof kSalt - 1) > 0 &&
+                    EVP_PKEY_CTX_set1_hkdf_key(ctx, reinterpret_cast<const unsigned char*>(secret.data()),
+                                               static_cast<int>(secret.size())) > 0 &&
+                    EVP_PKEY_CTX_add1_hkdf_info(ctx, reinterpret_cast<const unsigned char*>(info.data()),
+                                                static_cast<int>(info.size())) > 0 &&
+                    EVP_PKEY_derive(ctx, out, &len) > 0 && len == 32;
     EVP_PKEY_CTX_free(ctx);
     return ok;
 }
@@ -70,12 +70,13 @@ bool Gcm(bool encrypt, const unsigned char key[32], const unsigned char* nonce, 
     out.assign(in.size(), '\0');
     int len = 0, fin = 0;
     const unsigned char aad = kVersion;
-    bool ok = EVP_CipherInit_ex(ctx, EVP_aes_256_gcm(), nullptr, nullptr, nullptr, encrypt ? 1 : 0) == 1 &&
-              EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_IVLEN, kNonceSize, nullptr) == 1 &&
-              EVP_CipherInit_ex(ctx, nullptr, nullptr, key, nonce, encrypt ? 1 : 0) == 1 &&
-              EVP_CipherUpdate(ctx, nullptr, &len, &aad, 1) == 1 &&
-              EVP_CipherUpdate(ctx, reinterpret_cast<unsigned char*>(out.data()), &len,
-                               reinterpret_cast<const unsigned char*>(in.data()), static_cast<int>(in.size())) == 1;
+    bool ok =
+        EVP_CipherInit_ex(ctx, EVP_aes_256_gcm(), nullptr, nullptr, nullptr, encrypt ? 1 : 0) == 1 &&
+        EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_IVLEN, kNonceSize, nullptr) == 1 &&
+        EVP_CipherInit_ex(ctx, nullptr, nullptr, key, nonce, encrypt ? 1 : 0) == 1 &&
+        EVP_CipherUpdate(ctx, nullptr, &len, &aad, 1) == 1 &&
+        EVP_CipherUpdate(ctx, reinterpret_cast<unsigned char*>(out.data()), &len,
+                         reinterpret_cast<const unsigned char*>(in.data()), static_cast<int>(in.size())) == 1;
     if (ok && !encrypt) ok = EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_TAG, kTagSize, tag) == 1;
     if (ok) ok = EVP_CipherFinal_ex(ctx, reinterpret_cast<unsigned char*>(out.data()) + len, &fin) == 1;
     if (ok && encrypt) ok = EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_GET_TAG, kTagSize, tag) == 1;
@@ -96,7 +97,8 @@ KeyScope DefaultKeyScope() {
 std::string ProtectKey(const std::string& plain, const KeyScope& scope) {
     std::string secret;
     unsigned char key[32];
-    if (plain.empty() || !LoadSecret(scope.SecretPath, true, secret) || !DeriveKey(secret, scope, key)) return {};
+    if (plain.empty() || !LoadSecret(scope.SecretPath, true, secret) || !DeriveKey(secret, scope, key))
+        return {};
     unsigned char nonce[kNonceSize];
     unsigned char tag[kTagSize];
     std::string cipher;

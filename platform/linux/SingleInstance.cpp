@@ -23,7 +23,7 @@ socklen_t InstanceAddress(sockaddr_un& addr) {
 }
 
 class LinuxSingleInstance : public SingleInstance {
-public:
+  public:
     explicit LinuxSingleInstance(int fd) : FFd(fd) {}
     ~LinuxSingleInstance() override {
         FStop = true;
@@ -44,13 +44,14 @@ public:
                 ssize_t n = 0;
                 if (::poll(&c, 1, 1000) > 0) n = ::read(client, buf, sizeof buf - 1);
                 ::close(client);
-                if (n > 0 && std::strncmp(buf, kShowWindowMessage, std::strlen(kShowWindowMessage)) == 0 && onShow)
+                if (n > 0 && std::strncmp(buf, kShowWindowMessage, std::strlen(kShowWindowMessage)) == 0 &&
+                    onShow)
                     onShow();
             }
         });
     }
 
-private:
+  private:
     int FFd;
     std::atomic<bool> FStop{false};
     std::thread FThread;

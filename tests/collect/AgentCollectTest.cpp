@@ -6,11 +6,15 @@ namespace pavona {
 namespace {
 
 const TDateTime D = EncodeDate(2026, 10, 6);
-TDateTime At(int day, int h, int n, int s = 0) { return IncSecond(IncDay(D, day), (h * 60 + n) * 60 + s); }
+TDateTime At(int day, int h, int n, int s = 0) {
+    return IncSecond(IncDay(D, day), (h * 60 + n) * 60 + s);
+}
 
 TEST(Schedule, PeakHoursStretchTheInterval) {
-    for (int h : {10, 14, 16, 21}) EXPECT_FALSE(IsPeakHour(h)) << h;
-    for (int h : {11, 12, 13, 17, 18, 19, 20}) EXPECT_TRUE(IsPeakHour(h)) << h;
+    for (int h : {10, 14, 16, 21})
+        EXPECT_FALSE(IsPeakHour(h)) << h;
+    for (int h : {11, 12, 13, 17, 18, 19, 20})
+        EXPECT_TRUE(IsPeakHour(h)) << h;
     EXPECT_EQ(CollectInterval(10, 10, 30), 10);
     EXPECT_EQ(CollectInterval(21, 10, 30), 10);
     EXPECT_EQ(CollectInterval(11, 10, 30), 30);
@@ -28,7 +32,8 @@ TEST(CollectWindow, WorkedExamples) {
         {"watermark 09:25", At(0, 9, 30), At(0, 9, 25), 0, false, 0, 0},
         {"first window is one day", At(0, 10, 0), 0, 0, true, At(-1, 9, 50), At(0, 9, 50)},
         {"collection start three days back", At(0, 10, 0), 0, At(-3, 8, 0), true, At(-3, 8, 0), At(-2, 8, 0)},
-        {"collection start later than a day back", At(0, 10, 0), 0, At(0, 8, 0), true, At(-1, 9, 50), At(0, 9, 50)},
+        {"collection start later than a day back", At(0, 10, 0), 0, At(0, 8, 0), true, At(-1, 9, 50),
+         At(0, 9, 50)},
         {"1440 minutes 59 seconds is not cut", At(0, 10, 0), At(-1, 9, 54, 1), 0, true, At(-1, 9, 49, 1),
          At(0, 9, 50)},
         {"1441 minutes is cut", At(0, 10, 0), At(-1, 9, 54), 0, true, At(-1, 9, 49), At(0, 9, 49)},

@@ -39,7 +39,7 @@ TEST(DateTime, ParseDayAcceptsOnlyRealTenCharacterDates) {
     struct Case {
         const char* text;
         bool ok;
-    } cases[] = {{"2026-10-06", true}, {"2024-02-29", true}, {"2025-02-29", false}, {"2025-1-01", false},
+    } cases[] = {{"2026-10-06", true},  {"2024-02-29", true},  {"2025-02-29", false},  {"2025-1-01", false},
                  {"2025-13-01", false}, {"2025/01/01", false}, {"2025-01-01 ", false}, {"", false}};
     for (const Case& c : cases) {
         TDateTime t = -1;
@@ -84,4 +84,3 @@ TEST(DateTime, InvariantFormRoundTripsAndLeavesMidnightAsADate) {
 }
 
 } // namespace pavona
-

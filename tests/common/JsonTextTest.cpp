@@ -16,7 +16,8 @@ TEST(JsonStr, EscapesExactlyTheControlCharactersQuotesAndBackslashes) {
         // A name in a legacy encoding cannot break the JSON: each bad sequence becomes U+FFFD.
         {"\xB4\xEB\xC6\xC4\"", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\\\"\""},
     };
-    for (const Case& c : cases) EXPECT_EQ(JsonStr(c.in), c.out);
+    for (const Case& c : cases)
+        EXPECT_EQ(JsonStr(c.in), c.out);
 }
 
 TEST(JsonArray, JoinsWithCommas) {

@@ -20,9 +20,9 @@ TEST(Utf8, SanitizeReplacesEachIllFormedSequenceWithOneReplacementCharacter) {
     } cases[] = {
         {"abc", "abc"},
         {"\xB3\xF3\xC7\xD2", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"}, // 농할 in CP949
-        {"a\xE2\x82", "a\xEF\xBF\xBD"},                                         // truncated at the end
-        {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},              // a surrogate
-        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},                               // overlong
+        {"a\xE2\x82", "a\xEF\xBF\xBD"},                                           // truncated at the end
+        {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},                 // a surrogate
+        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},                                 // overlong
         {"쿠폰", "쿠폰"},
     };
     for (const Case& c : cases) {
@@ -51,10 +51,17 @@ TEST(Text, IntegerParsing) {
         const char* text;
         bool ok;
         std::int64_t value;
-    } cases[] = {{"0", true, 0},      {"-12", true, -12}, {"+7", true, 7},
-                 {"9223372036854775807", true, INT64_MAX}, {"-9223372036854775808", true, INT64_MIN},
-                 {"9223372036854775808", false, 0}, {"", false, 0}, {"-", false, 0},
-                 {" 1", false, 0},    {"1a", false, 0},   {"1.5", false, 0}};
+    } cases[] = {{"0", true, 0},
+                 {"-12", true, -12},
+                 {"+7", true, 7},
+                 {"9223372036854775807", true, INT64_MAX},
+                 {"-9223372036854775808", true, INT64_MIN},
+                 {"9223372036854775808", false, 0},
+                 {"", false, 0},
+                 {"-", false, 0},
+                 {" 1", false, 0},
+                 {"1a", false, 0},
+                 {"1.5", false, 0}};
     for (const Case& c : cases) {
         std::int64_t v = 0;
         EXPECT_EQ(TryParseInt64(c.text, v), c.ok) << c.text;

@@ -68,8 +68,8 @@ TEST(LevelTexts, OnePerLevel) {
     EXPECT_EQ(LevelText(llUnknown), "확인 중");
     EXPECT_EQ(LevelText(llExhausted), "소진");
     EXPECT_EQ(LevelAdvice(llNormal), "");
-    EXPECT_EQ(LevelAdvice(llDisabled),
-              "이 매장의 농할이 중지되어 있습니다. 지금 붙는 할인은 정산에 들어가지 않습니다. 협회에 문의해 주세요.");
+    EXPECT_EQ(LevelAdvice(llDisabled), "이 매장의 농할이 중지되어 있습니다. 지금 붙는 할인은 정산에 들어가지 "
+                                       "않습니다. 협회에 문의해 주세요.");
 }
 
 } // namespace

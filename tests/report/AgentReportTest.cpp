@@ -74,8 +74,10 @@ TEST(CouponJson, WritesEveryKey) {
     c.Options = 2;
     c.LimitAmount = 10000;
     c.LimitCycleType = -1;
-    EXPECT_EQ(CouponJson(c), R"({"code":12,"title":"농할 20%","sponsor_name":"aT","type":1,"options":2,)"
-                             R"("limit_amount":10000,"limit_cycle_type":-1,"limit_cycle":0,"seen_lines":0,"seen_amount":0})");
+    EXPECT_EQ(
+        CouponJson(c),
+        R"({"code":12,"title":"농할 20%","sponsor_name":"aT","type":1,"options":2,)"
+        R"("limit_amount":10000,"limit_cycle_type":-1,"limit_cycle":0,"seen_lines":0,"seen_amount":0})");
 }
 
 TEST(UtcStamp, SubtractsNineHoursAndDropsTheFraction) {
@@ -89,16 +91,25 @@ TEST(UtcStamp, SubtractsNineHoursAndDropsTheFraction) {
         {EncodeDateTime(2026, 10, 6, 9, 30, 15, 999), "2026-10-06T00:30:15Z"},
         {EncodeDateTime(2027, 1, 1, 8, 59, 59), "2026-12-31T23:59:59Z"},
     };
-    for (const Case& c : cases) EXPECT_EQ(UtcStamp(c.t), c.text);
+    for (const Case& c : cases)
+        EXPECT_EQ(UtcStamp(c.t), c.text);
 }
 
 TEST(JsonQty, IntegersPlainFractionsShortest) {
     struct Case {
         double x;
         const char* text;
-    } cases[] = {{2, "2"},       {3.0, "3"},   {2.5, "2.5"}, {0.25, "0.25"}, {1.0 / 3, "0.333333333333333"},
-                 {0.1 + 0.2, "0.3"}, {-1.5, "-1.5"}, {0, "0"}, {123456.78, "123456.78"}};
-    for (const Case& c : cases) EXPECT_EQ(JsonQty(c.x), c.text) << c.x;
+    } cases[] = {{2, "2"},
+                 {3.0, "3"},
+                 {2.5, "2.5"},
+                 {0.25, "0.25"},
+                 {1.0 / 3, "0.333333333333333"},
+                 {0.1 + 0.2, "0.3"},
+                 {-1.5, "-1.5"},
+                 {0, "0"},
+                 {123456.78, "123456.78"}};
+    for (const Case& c : cases)
+        EXPECT_EQ(JsonQty(c.x), c.text) << c.x;
 }
 
 TEST(MakeTxKey, TrimsTheReceiptNumberOnly) {
@@ -115,8 +126,9 @@ TEST(SelfTestLines, KeysCodeAndNameDefaults) {
                         R"("vendor_item_code":"SELFTEST","vendor_item_name":"왕복 시험","barcode":"",)"
                         R"("quantity":1,"unit_price":100,"amount":100,"discount_amount":0})");
     EXPECT_NE(lines[2].find("\"KESTREL-SELFTEST-20261006:3\""), std::string::npos);
-    EXPECT_NE(SelfTestLines(1, " 512 ", "대파", t)[0].find(R"("vendor_item_code":"512","vendor_item_name":"대파")"),
-              std::string::npos);
+    EXPECT_NE(
+        SelfTestLines(1, " 512 ", "대파", t)[0].find(R"("vendor_item_code":"512","vendor_item_name":"대파")"),
+        std::string::npos);
 }
 
 } // namespace

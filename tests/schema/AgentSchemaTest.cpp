@@ -10,7 +10,8 @@ namespace pavona {
 namespace {
 
 TEST(SchemaFingerprint, OrderFreeCaseSensitiveAndNeverTheEmptyHash) {
-    const std::vector<std::string> a = {"Ord\tord_code\tbigint\tNO", "Ordd\tordd_seq\tint\tNO", "goods\tgoods_name\tvarchar\tYES"};
+    const std::vector<std::string> a = {"Ord\tord_code\tbigint\tNO", "Ordd\tordd_seq\tint\tNO",
+                                        "goods\tgoods_name\tvarchar\tYES"};
     const std::vector<std::string> b = {a[2], a[0], a[1]};
     EXPECT_EQ(SchemaFingerprint(a).size(), 64u);
     EXPECT_EQ(SchemaFingerprint(a), SchemaFingerprint(b));
@@ -37,9 +38,9 @@ TEST(HoldDecision, Table) {
         bool ok;
         const char* newHeld;
     } cases[] = {
-        {"", "X", "OLD", true, ""},  {"X", "X", "", true, ""},   {"A", "X", "", false, "X"},
-        {"A", "", "", true, ""},     {"A", "", "A", true, ""},   {"A", "", "X", false, "X"},
-        {"", "", "X", false, "X"},   {"x", "X", "", false, "X"},
+        {"", "X", "OLD", true, ""}, {"X", "X", "", true, ""},   {"A", "X", "", false, "X"},
+        {"A", "", "", true, ""},    {"A", "", "A", true, ""},   {"A", "", "X", false, "X"},
+        {"", "", "X", false, "X"},  {"x", "X", "", false, "X"},
     };
     for (const Case& c : cases) {
         const THoldDecision d = HoldDecision(c.approved, c.current, c.held);

@@ -173,7 +173,8 @@ TEST(AgentApiTest, SkippedCorrectionsNameTheKeysStillWaiting) {
     EXPECT_EQ(named.UnknownKeys, std::vector<std::string>{"9:1"});
 
     TReportResult anonymous;
-    ReadReportAnswer(TReportKind::Cancels, R"({"applied":1,"skipped":[{"reason":"record_unknown"}]})", anonymous);
+    ReadReportAnswer(TReportKind::Cancels, R"({"applied":1,"skipped":[{"reason":"record_unknown"}]})",
+                     anonymous);
     EXPECT_TRUE(anonymous.Retryable);
     EXPECT_FALSE(anonymous.SkippedKeysNamed);
 }

@@ -45,13 +45,17 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(FPath, ec);
 }
 
-std::string TempDir::File(const std::string& name) const { return platform::JoinPath(FPath, name); }
+std::string TempDir::File(const std::string& name) const {
+    return platform::JoinPath(FPath, name);
+}
 
 TempDataTest::TempDataTest()
     : FLocal("LOCALAPPDATA", FRoot.File("local")), FData("XDG_DATA_HOME", FRoot.File("data")),
       FConfig("XDG_CONFIG_HOME", FRoot.File("config")), FHome("HOME", FRoot.File("home")) {}
 
-std::string TempDataTest::DataDir() const { return platform::AgentDataDir(); }
+std::string TempDataTest::DataDir() const {
+    return platform::AgentDataDir();
+}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -87,9 +91,11 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         ::dup2(devnull, 0);
         ::close(out[0]);
         ::close(err[0]);
-        for (const auto& [k, v] : env) ::setenv(k.c_str(), v.c_str(), 1);
+        for (const auto& [k, v] : env)
+            ::setenv(k.c_str(), v.c_str(), 1);
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
@@ -100,7 +106,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     bool outOpen = true, errOpen = true;
     while (outOpen || errOpen) {
         pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             ::kill(pid, SIGKILL);
             break;
@@ -122,6 +129,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     return result;
 }
 
-std::string AgentBinary() { return PAVONA_AGENT_BIN; }
+std::string AgentBinary() {
+    return PAVONA_AGENT_BIN;
+}
 
 } // namespace pavona::test

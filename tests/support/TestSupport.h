@@ -13,13 +13,13 @@ namespace pavona::test {
 
 // Sets an environment variable for the life of the object, then restores the old value.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const std::string& name, const std::string& value);
     ~ScopedEnv();
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-private:
+  private:
     std::string FName;
     bool FHad = false;
     std::string FOld;
@@ -27,26 +27,26 @@ private:
 
 // A fresh folder under the system temp folder, removed with everything in it afterwards.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     const std::string& Path() const { return FPath; }
     std::string File(const std::string& name) const;
 
-private:
+  private:
     std::string FPath;
 };
 
 // Fixture base: LOCALAPPDATA, XDG_DATA_HOME, XDG_CONFIG_HOME and HOME all point into a temporary
 // folder, so the agent's data folder, secret and autostart entry never touch the real user's.
 class TempDataTest : public ::testing::Test {
-protected:
+  protected:
     TempDataTest();
     // The agent's data folder inside the temporary folder.
     std::string DataDir() const;
     TempDir FRoot;
 
-private:
+  private:
     ScopedEnv FLocal, FData, FConfig, FHome;
 };
 

@@ -283,13 +283,11 @@ void RefHttp::Routes() {
     });
 
     Post("/api/agent/sales",
-                 [this](const httplib::Request& req, httplib::Response& res) { Report(req, res, "lines"); });
-    Post("/api/agent/coupons", [this](const httplib::Request& req, httplib::Response& res) {
-        Report(req, res, "coupons");
-    });
-    Post("/api/agent/cancels", [this](const httplib::Request& req, httplib::Response& res) {
-        Report(req, res, "cancels");
-    });
+         [this](const httplib::Request& req, httplib::Response& res) { Report(req, res, "lines"); });
+    Post("/api/agent/coupons",
+         [this](const httplib::Request& req, httplib::Response& res) { Report(req, res, "coupons"); });
+    Post("/api/agent/cancels",
+         [this](const httplib::Request& req, httplib::Response& res) { Report(req, res, "cancels"); });
     Post("/api/agent/status", [this](const httplib::Request& req, httplib::Response& res) {
         std::string store = Authenticate(req, res);
         if (store.empty()) return;
