@@ -20,28 +20,6 @@ namespace {
 constexpr int kDays = 60;
 constexpr int kLinesPerDay = 1000;
 
-// The platform's files, counting the reads.
-class CountingFiles : public TSpoolFiles {
-  public:
-    std::int64_t Reads = 0;
-    bool Append(const std::string& p, const std::string& b, bool d) override {
-        return PlatformSpoolFiles()->Append(p, b, d);
-    }
-    bool Replace(const std::string& p, const std::string& b) override {
-        return PlatformSpoolFiles()->Replace(p, b);
-    }
-    bool ReadRange(const std::string& p, std::int64_t o, std::int64_t c, std::string& out) override {
-        ++Reads;
-        return PlatformSpoolFiles()->ReadRange(p, o, c, out);
-    }
-    std::int64_t Size(const std::string& p) override { return PlatformSpoolFiles()->Size(p); }
-    bool Remove(const std::string& p) override { return PlatformSpoolFiles()->Remove(p); }
-    bool List(const std::string& d, std::vector<std::string>& n) override {
-        return PlatformSpoolFiles()->List(d, n);
-    }
-    bool MakeDirs(const std::string& d) override { return PlatformSpoolFiles()->MakeDirs(d); }
-};
-
 const TDateTime kFirstDay = EncodeDate(2026, 8, 1);
 
 // 60 day files of 1,000 lines over 300 goods, with the overlap re-spooling of every 20th line and
@@ -119,7 +97,7 @@ void BM_TotalsFirstCall(benchmark::State& state) {
 BENCHMARK(BM_TotalsFirstCall)->Unit(benchmark::kMillisecond);
 
 void BM_TotalsRepeatedCall(benchmark::State& state) {
-    auto files = std::make_shared<CountingFiles>();
+    auto files = std::make_shared<TCountingSpoolFiles>();
     TLedger ledger(Data().Dir(), files);
     ledger.Totals(kFirstDay, kLastDay);
     const int parsed = ledger.Aggregations();

@@ -14,31 +14,18 @@
 namespace pavona {
 namespace {
 
-// The platform's files, counting what is read, optionally without flushing to disk.
-class CountingFiles : public TSpoolFiles {
+// Counts what is read; without `durable`, writes skip the flushes (to measure what they cost).
+class CountingFiles : public TCountingSpoolFiles {
   public:
     explicit CountingFiles(bool durable = true) : FDurable(durable) {}
-    std::int64_t BytesRead = 0;
     bool Append(const std::string& path, const std::string& bytes, bool durable) override {
-        return PlatformSpoolFiles()->Append(path, bytes, durable && FDurable);
+        return TCountingSpoolFiles::Append(path, bytes, durable && FDurable);
     }
     bool Replace(const std::string& path, const std::string& bytes) override {
-        if (FDurable) return PlatformSpoolFiles()->Replace(path, bytes);
+        if (FDurable) return TCountingSpoolFiles::Replace(path, bytes);
         std::filesystem::remove(path);
         return platform::AppendToFile(path, bytes, false);
     }
-    bool ReadRange(const std::string& path, std::int64_t offset, std::int64_t count,
-                   std::string& out) override {
-        const bool ok = PlatformSpoolFiles()->ReadRange(path, offset, count, out);
-        BytesRead += static_cast<std::int64_t>(out.size());
-        return ok;
-    }
-    std::int64_t Size(const std::string& path) override { return PlatformSpoolFiles()->Size(path); }
-    bool Remove(const std::string& path) override { return PlatformSpoolFiles()->Remove(path); }
-    bool List(const std::string& dir, std::vector<std::string>& names) override {
-        return PlatformSpoolFiles()->List(dir, names);
-    }
-    bool MakeDirs(const std::string& dir) override { return PlatformSpoolFiles()->MakeDirs(dir); }
 
   private:
     bool FDurable;

@@ -37,6 +37,32 @@ std::shared_ptr<TSpoolFiles> PlatformSpoolFiles() {
     return files;
 }
 
+bool TCountingSpoolFiles::Append(const std::string& path, const std::string& bytes, bool durable) {
+    return PlatformSpoolFiles()->Append(path, bytes, durable);
+}
+bool TCountingSpoolFiles::Replace(const std::string& path, const std::string& bytes) {
+    return PlatformSpoolFiles()->Replace(path, bytes);
+}
+bool TCountingSpoolFiles::ReadRange(const std::string& path, std::int64_t offset, std::int64_t count,
+                                    std::string& out) {
+    const bool ok = PlatformSpoolFiles()->ReadRange(path, offset, count, out);
+    ++Reads;
+    BytesRead += static_cast<std::int64_t>(out.size());
+    return ok;
+}
+std::int64_t TCountingSpoolFiles::Size(const std::string& path) {
+    return PlatformSpoolFiles()->Size(path);
+}
+bool TCountingSpoolFiles::Remove(const std::string& path) {
+    return PlatformSpoolFiles()->Remove(path);
+}
+bool TCountingSpoolFiles::List(const std::string& dir, std::vector<std::string>& names) {
+    return PlatformSpoolFiles()->List(dir, names);
+}
+bool TCountingSpoolFiles::MakeDirs(const std::string& dir) {
+    return PlatformSpoolFiles()->MakeDirs(dir);
+}
+
 bool AppendLinesTo(TSpoolFiles& files, const std::string& path, const std::string& lines, bool durable) {
     const std::int64_t size = files.Size(path);
     if (size > 0) {

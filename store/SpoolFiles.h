@@ -32,6 +32,23 @@ class TSpoolFiles {
 // The operating system's files (platform layer); shared, stateless.
 std::shared_ptr<TSpoolFiles> PlatformSpoolFiles();
 
+// The platform's files with every read counted: how much of the spool an operation reads back
+// (tests and benchmarks hold the caches to it). Subclasses override single operations to make
+// them fail or behave otherwise and call these for the real work.
+class TCountingSpoolFiles : public TSpoolFiles {
+  public:
+    int Reads = 0;
+    std::int64_t BytesRead = 0;
+    bool Append(const std::string& path, const std::string& bytes, bool durable) override;
+    bool Replace(const std::string& path, const std::string& bytes) override;
+    bool ReadRange(const std::string& path, std::int64_t offset, std::int64_t count,
+                   std::string& out) override;
+    std::int64_t Size(const std::string& path) override;
+    bool Remove(const std::string& path) override;
+    bool List(const std::string& dir, std::vector<std::string>& names) override;
+    bool MakeDirs(const std::string& dir) override;
+};
+
 // Appends whole lines to a text file that may end in a torn line (a crash in the middle of an
 // earlier append): a line break is written first, so the new lines never glue onto the broken one.
 bool AppendLinesTo(TSpoolFiles& files, const std::string& path, const std::string& lines, bool durable);

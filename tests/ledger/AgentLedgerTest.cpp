@@ -17,28 +17,6 @@
 namespace pavona {
 namespace {
 
-// The platform's files, counting what is read.
-class CountingFiles : public TSpoolFiles {
-  public:
-    int Reads = 0;
-    bool Append(const std::string& p, const std::string& b, bool d) override {
-        return PlatformSpoolFiles()->Append(p, b, d);
-    }
-    bool Replace(const std::string& p, const std::string& b) override {
-        return PlatformSpoolFiles()->Replace(p, b);
-    }
-    bool ReadRange(const std::string& p, std::int64_t o, std::int64_t c, std::string& out) override {
-        ++Reads;
-        return PlatformSpoolFiles()->ReadRange(p, o, c, out);
-    }
-    std::int64_t Size(const std::string& p) override { return PlatformSpoolFiles()->Size(p); }
-    bool Remove(const std::string& p) override { return PlatformSpoolFiles()->Remove(p); }
-    bool List(const std::string& d, std::vector<std::string>& n) override {
-        return PlatformSpoolFiles()->List(d, n);
-    }
-    bool MakeDirs(const std::string& d) override { return PlatformSpoolFiles()->MakeDirs(d); }
-};
-
 TDateTime At(int day, int hour, int minute) {
     return EncodeDateTime(2026, 10, day, hour, minute, 0);
 }
@@ -308,7 +286,7 @@ TEST_F(LedgerTest, TotalsPerGoodsOverTheRangeCountEachLineOnce) {
 TEST_F(LedgerTest, TotalsRereadOnlyWhatGrew) {
     for (int d = 1; d <= 5; ++d)
         Sale(d, Fmt("%d:1", d), At(d, 10, 0), "A", 1000, 100);
-    auto files = std::make_shared<CountingFiles>();
+    auto files = std::make_shared<TCountingSpoolFiles>();
     TLedger ledger(FDir, files);
     EXPECT_EQ(ledger.Totals(At(1, 0, 0), At(5, 0, 0)).at("A").Lines, 5);
     EXPECT_EQ(ledger.Aggregations(), 5);
