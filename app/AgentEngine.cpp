@@ -141,8 +141,10 @@ int TAgentEngine::ReportTimerTick() {
     CollectIfIdle();
     if (!FReportNote.empty()) {
         FView.ShowNotice(FReportNote);
-        // A warning already written when it arose is not written twice.
-        if (FReportNote != FLoggedNote) LogCycleNotice(FReportNote);
+        // A warning already written when it arose, at the level the cycle's notice gets, is not
+        // written twice.
+        if (FReportNote != FLoggedNote || FLoggedLevel != NoticeLevel(FReportNote))
+            LogCycleNotice(FReportNote);
     }
     FView.RefreshStatus();
     return ms;
@@ -190,6 +192,7 @@ void TAgentEngine::SetNote(const std::string& text, const char* logLevelNow) {
     if (logLevelNow != nullptr) {
         WriteLog(logLevelNow, "수집", StripMarks(text));
         FLoggedNote = text;
+        FLoggedLevel = logLevelNow;
     }
 }
 

@@ -181,7 +181,9 @@ class TAgentEngine {
     int FPosState = 0;
     std::string FCurFp;
     std::string FHoldNote;
-    std::string FLoggedNote; // the notice of this cycle already written to the agent log
+    std::string FLoggedNote;               // the notice of this cycle already written to the agent log
+    std::string FLoggedLevel;              // and the level it was written at
+    std::set<std::string> FBadLinesLogged; // days whose unreadable lines this flush has logged
     // Sales keys the server rejected during the running flush: not offered again in that flush.
     std::set<std::string> FRejectedInFlush;
 

@@ -12,6 +12,7 @@
 #include "store/AgentSpool.h"
 
 #include <algorithm>
+#include <set>
 
 namespace pavona {
 
@@ -56,6 +57,7 @@ void TAgentEngine::FlushSpool() {
     FFlushing = true;
     FFlushSum = 0;
     FRejectedInFlush.clear();
+    FBadLinesLogged.clear();
     struct TReset {
         bool& Flag;
         ~TReset() { Flag = false; }
@@ -87,9 +89,15 @@ bool TAgentEngine::SendSalesBatch() {
     for (; dayIndex < days.size(); ++dayIndex) {
         std::vector<TSpoolEntry> entries;
         if (!FSpool->Pending(days[dayIndex], entries)) return false;
-        if (FSpool->BadLines() > 0)
-            SetNote(Fmt("⚠ 보관 파일에서 %d줄을 읽지 못했습니다 — 협회에 알려 주세요.", FSpool->BadLines()),
-                    "주의");
+        if (FSpool->BadLines() > 0) {
+            const std::string note =
+                Fmt("⚠ 보관 파일에서 %d줄을 읽지 못했습니다 — 협회에 알려 주세요.", FSpool->BadLines());
+            // Written to the log once a flush for each day, not once for every batch.
+            if (FBadLinesLogged.insert(days[dayIndex]).second)
+                SetNote(note, "주의");
+            else
+                FReportNote = note;
+        }
         offer.clear();
         candidates = 0;
         for (TSpoolEntry& e : entries) {
@@ -162,6 +170,7 @@ void TAgentEngine::SendCancels() {
         // behind a slice the server cannot apply yet still reach it.
         for (std::size_t from = 0; from < entries.size(); from += kBatchLines) {
             if (requests++ >= kFlushBatches) return;
+            if (requests > 1) FView.PumpMessages();
             const std::size_t to = std::min(entries.size(), from + kBatchLines);
             const std::vector<TSpoolEntry> slice(entries.begin() + from, entries.begin() + to);
             if (!SendCancelsOfSlice(day, slice)) return;
@@ -198,10 +207,16 @@ bool TAgentEngine::SendCancelsOfSlice(const std::string& day, const std::vector<
         // Only the corrections waiting for their sale go out again; the applied ones would
         // otherwise be re-sent for ever. An answer that does not name its skipped keys cannot
         // tell them apart, so then nothing is marked and all are offered again.
-        if (r.SkippedKeysNamed) FSpool->MarkSent(day, KeysWithout(KeysOf(slice), r.UnknownKeys));
+        if (r.SkippedKeysNamed) {
+            const std::set<std::string> waiting(r.UnknownKeys.begin(), r.UnknownKeys.end());
+            std::vector<TSpoolEntry> applied;
+            for (const TSpoolEntry& e : slice)
+                if (!waiting.count(e.Key)) applied.push_back(e);
+            FSpool->MarkSentEntries(day, applied);
+        }
         return true;
     }
-    FSpool->MarkSent(day, KeysOf(slice));
+    FSpool->MarkSentEntries(day, slice);
     if (r.Rejected > 0)
         SetNote(Fmt("취소 %d건 반영 (건너뜀 %d — %s)", r.Accepted, r.Rejected, r.FirstReason.c_str()));
     return true;

@@ -54,7 +54,7 @@ TLimitState EvaluateLimit(const TLimitInput& in) {
         if (s.Percent < 100) s.Percent = 100;
         return s;
     }
-    s.Remaining = usable - s.Used;
+    s.Remaining = SatSub(usable, s.Used);
     if (s.Percent >= in.ImminentPct) {
         s.Level = llImminent;
     } else if (s.Percent >= in.CautionPct) {

@@ -83,10 +83,15 @@ int ReportRoundTrip(int count, const std::string& spoolDir, std::ostream& out) {
 
     // Real lines of the day may be pending in the agent's own spool too: they go in requests of the
     // cycle's size, and only what the server did not reject is marked sent, so a rejected real
-    // line stays pending for the agent to offer again.
+    // line stays pending for the agent to offer again. Sample lines are always marked: a rejected
+    // sample must not be offered by the agent for ever.
+    std::set<std::string> sampleKeys;
+    for (size_t i = 0; i < samples.size(); ++i)
+        sampleKeys.insert(Fmt("%s:%d", day.c_str(), static_cast<int>(i + 1)));
+    const std::string firstSampleKey = samples.empty() ? std::string() : Fmt("%s:1", day.c_str());
     int accepted = 0, duplicated = 0, rejected = 0;
     std::string firstReason;
-    bool marked = true;
+    bool marked = true, sendFailed = false, firstSampleSent = false;
     size_t next = 0;
     do {
         const size_t end = std::min(pending.size(), next + static_cast<size_t>(kBatchLines));
@@ -96,13 +101,17 @@ int ReportRoundTrip(int count, const std::string& spoolDir, std::ostream& out) {
         const TReportResult r = client.SendSales(s.Store, UtcStamp(Now()), JsonArray(payloads));
         if (!r.Ok) {
             out << "X  보내지 못했습니다 — " << r.Error << "\n";
-            return 2;
+            sendFailed = true;
+            break;
         }
         const std::set<std::string> refused(r.RejectedKeys.begin(), r.RejectedKeys.end());
         std::vector<std::string> keys;
-        for (size_t i = next; i < end; ++i)
-            if (!refused.count(pending[i].Key) && !refused.count(TxKeyOf(pending[i].Payload)))
-                keys.push_back(pending[i].Key);
+        for (size_t i = next; i < end; ++i) {
+            if (pending[i].Key == firstSampleKey) firstSampleSent = true;
+            const bool refusedLine =
+                refused.count(pending[i].Key) || refused.count(TxKeyOf(pending[i].Payload));
+            if (!refusedLine || sampleKeys.count(pending[i].Key)) keys.push_back(pending[i].Key);
+        }
         if (!keys.empty() && !spool.MarkSent(day, keys)) marked = false;
         accepted += r.Accepted;
         duplicated += r.Duplicated;
@@ -110,18 +119,21 @@ int ReportRoundTrip(int count, const std::string& spoolDir, std::ostream& out) {
         if (firstReason.empty()) firstReason = r.FirstReason;
         next = end;
     } while (next < pending.size());
-    out << Fmt("  ok  받음 %d · 중복 %d · 거절 %d", accepted, duplicated, rejected) << "\n";
-    if (!firstReason.empty()) out << "      거절 사유 — " << firstReason << "\n";
-    int code = 0;
-    if (!marked) {
-        out << "X  보낸 줄을 보관함에 표시하지 못했습니다 — 다음 보고 때 다시 갑니다 (서버는 중복으로 "
-               "셉니다)\n";
-        code = 2;
+    int code = sendFailed ? 2 : 0;
+    if (!sendFailed) {
+        out << Fmt("  ok  받음 %d · 중복 %d · 거절 %d", accepted, duplicated, rejected) << "\n";
+        if (!firstReason.empty()) out << "      거절 사유 — " << firstReason << "\n";
+        if (!marked) {
+            out << "X  보낸 줄을 보관함에 표시하지 못했습니다 — 다음 보고 때 다시 갑니다 (서버는 중복으로 "
+                   "셉니다)\n";
+            code = 2;
+        }
     }
 
-    // Only a sample line is voided, never a real sale that happened to be sent first.
+    // Only a sample line is voided, never a real sale that happened to be sent first. When a later
+    // request failed, the first sample may already be at the server: it is voided all the same.
     const std::string voidKey = samples.empty() ? std::string() : TxKeyOf(samples[0]);
-    if (voidKey.empty()) return code;
+    if (voidKey.empty() || (sendFailed && !firstSampleSent)) return code;
     TCancelOut v;
     v.TxKey = voidKey;
     v.Kind = "void";

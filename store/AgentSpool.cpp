@@ -175,9 +175,8 @@ void TSpool::DiscardBatch() {
 }
 
 bool TSpool::RefreshDay(const std::string& day, TDayCache& cache, std::vector<TCachedEntry>& tailEntries,
-                        std::vector<std::string>& tailSent, int& tailBad) {
+                        int& tailBad) {
     tailEntries.clear();
-    tailSent.clear();
     tailBad = 0;
     const bool correction = IsCorrectionDay(day);
     const std::string spoolPath = SpoolPath(day), sentPath = SentPath(day);
@@ -215,8 +214,8 @@ bool TSpool::RefreshDay(const std::string& day, TDayCache& cache, std::vector<TC
         }
         cache.SentDone += skipped + static_cast<std::int64_t>(view.size() - tail.size());
         if (added) std::erase_if(cache.Entries, [&](const TCachedEntry& e) { return hidden(e.Key, e.Hash); });
-        const std::string text = SentLineText(tail);
-        if (!text.empty()) tailSent.push_back(text);
+        // A sent line without its line break is no mark yet: it is either being written (and
+        // counts on the next read) or a key cut short by a crash, which must hide nothing.
     }
 
     if (spoolSize > cache.SpoolDone) {
@@ -269,22 +268,10 @@ bool TSpool::PendingCached(const std::string& day, std::vector<TCachedEntry>& en
     }
     TDayCache& cache = FDays[day];
     std::vector<TCachedEntry> tailEntries;
-    std::vector<std::string> tailSent;
     int tailBad = 0;
-    if (!RefreshDay(day, cache, tailEntries, tailSent, tailBad)) return false;
-
-    // A sent line still being written counts as it stands, as a fresh read of the file would.
-    std::unordered_set<std::string> tailKeys, tailHashed;
-    for (const std::string& text : tailSent)
-        AddSentLine(text, tailKeys, tailHashed);
-    auto keep = [&](const TCachedEntry& e) {
-        return tailSent.empty() ||
-               (!tailKeys.count(LowerAscii(e.Key)) && !tailHashed.count(CorrectionId(e.Key, e.Hash)));
-    };
-    for (const TCachedEntry& e : cache.Entries)
-        if (keep(e)) entries.push_back(e);
-    for (const TCachedEntry& e : tailEntries)
-        if (keep(e)) entries.push_back(e);
+    if (!RefreshDay(day, cache, tailEntries, tailBad)) return false;
+    entries = cache.Entries;
+    entries.insert(entries.end(), tailEntries.begin(), tailEntries.end());
     FBadLines = cache.Bad + tailBad;
     return true;
 }
@@ -319,7 +306,7 @@ bool TSpool::MarkSent(const std::string& day, const std::vector<std::string>& ke
     if (!IsCorrectionDay(day)) {
         for (const std::string& k : keys)
             text += k + "\r\n";
-        return AppendLinesTo(*FFiles, SentPath(day), text, false);
+        return AppendLinesTo(*FFiles, SentPath(day), text, false, kSentTornEnd);
     }
     // A correction is marked by its key and payload hash, so that a later, different correction of
     // the same sale line is still sent, while the same correction spooled again is not. Each key
@@ -340,7 +327,22 @@ bool TSpool::MarkSent(const std::string& day, const std::vector<std::string>& ke
         }
     }
     if (text.empty()) return true;
-    return AppendLinesTo(*FFiles, SentPath(day), text, false);
+    return AppendLinesTo(*FFiles, SentPath(day), text, false, kSentTornEnd);
+}
+
+bool TSpool::MarkSentEntries(const std::string& day, const std::vector<TSpoolEntry>& entries) {
+    if (!IsCorrectionDay(day)) {
+        std::vector<std::string> keys;
+        keys.reserve(entries.size());
+        for (const TSpoolEntry& e : entries)
+            keys.push_back(e.Key);
+        return MarkSent(day, keys);
+    }
+    std::string text;
+    for (const TSpoolEntry& e : entries)
+        text += e.Key + "\t" + std::to_string(PayloadHash(e.Payload)) + "\r\n";
+    if (text.empty()) return true;
+    return AppendLinesTo(*FFiles, SentPath(day), text, false, kSentTornEnd);
 }
 
 std::int64_t TSpool::FolderBytes() {

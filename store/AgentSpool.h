@@ -53,6 +53,9 @@ class TSpool {
     // False when a file of the day exists but cannot be read.
     bool Pending(const std::string& day, std::vector<TSpoolEntry>& entries);
     bool MarkSent(const std::string& day, const std::vector<std::string>& keys);
+    // Marks exactly these entries as sent: on correction days by key and payload hash, so an entry
+    // that was not in the request is never marked in its place.
+    bool MarkSentEntries(const std::string& day, const std::vector<TSpoolEntry>& entries);
     // Damaged lines met by the last Pending call.
     int BadLines() const { return FBadLines; }
 
@@ -98,7 +101,7 @@ class TSpool {
     std::string ReadFirstLine(const std::string& name);
     bool WriteOneLine(const std::string& name, const std::string& text);
     bool RefreshDay(const std::string& day, TDayCache& cache, std::vector<TCachedEntry>& tailEntries,
-                    std::vector<std::string>& tailSent, int& tailBad);
+                    int& tailBad);
     bool PendingCached(const std::string& day, std::vector<TCachedEntry>& entries);
 
     std::shared_ptr<TSpoolFiles> FFiles;

@@ -63,14 +63,17 @@ bool TCountingSpoolFiles::MakeDirs(const std::string& dir) {
     return PlatformSpoolFiles()->MakeDirs(dir);
 }
 
-bool AppendLinesTo(TSpoolFiles& files, const std::string& path, const std::string& lines, bool durable) {
+const char* const kSentTornEnd = "\t-\r\n";
+
+bool AppendLinesTo(TSpoolFiles& files, const std::string& path, const std::string& lines, bool durable,
+                   const std::string& tornEnd) {
     const std::int64_t size = files.Size(path);
     if (size > 0) {
         std::string last;
         // When the last byte cannot be read the break is written anyway: a blank line costs nothing,
         // a glued line costs a sale.
         if (!files.ReadRange(path, size - 1, 1, last) || last != "\n")
-            return files.Append(path, "\r\n" + lines, durable);
+            return files.Append(path, tornEnd + lines, durable);
     }
     return files.Append(path, lines, durable);
 }

@@ -51,7 +51,13 @@ class TCountingSpoolFiles : public TSpoolFiles {
 
 // Appends whole lines to a text file that may end in a torn line (a crash in the middle of an
 // earlier append): a line break is written first, so the new lines never glue onto the broken one.
-bool AppendLinesTo(TSpoolFiles& files, const std::string& path, const std::string& lines, bool durable);
+// `tornEnd` is what closes a torn line: a line break for spool files (the torn line then fails its
+// hash); sent files close it with a mark that no key or hash reads as, so a key cut short by a crash
+// ("731:30" cut to "731:3") never hides another line.
+bool AppendLinesTo(TSpoolFiles& files, const std::string& path, const std::string& lines, bool durable,
+                   const std::string& tornEnd = "\r\n");
+// What closes a torn line of a sent file.
+extern const char* const kSentTornEnd;
 
 // Reads a byte range of a file with the standard library (for callers without a TSpoolFiles).
 bool ReadFileRange(const std::string& path, std::int64_t offset, std::int64_t count, std::string& out);

@@ -130,6 +130,73 @@ TEST_F(RoundTripTest, PendingRealLinesAreSentInBatchesAndOnlyASampleIsVoided) {
     EXPECT_FALSE(platform::FileExists(platform::JoinPath(SpoolDir(), "spool-2026-10-06.jsonl")));
 }
 
+// A sample line the server rejects is marked all the same (the agent must not offer it for ever);
+// when a later request fails, the first sample, already at the server, is still voided.
+TEST_F(RoundTripTest, RejectedSamplesAreMarkedAndAPartlySentRunStillVoidsItsSample) {
+    SaveCompleteSettings();
+    const std::string dir = FRoot.File("spool-y");
+    {
+        TSpool spool(dir, 0);
+        for (int i = 1; i <= 199; ++i) {
+            TReportLine l;
+            l.TxKey = MakeTxKey("700", i);
+            l.SoldAtLocal = EncodeDateTime(2026, 10, 6, 9, 0, 0);
+            l.VendorItemCode = "512";
+            l.Quantity = 1;
+            l.UnitPrice = l.Amount = 1000;
+            ASSERT_TRUE(spool.Append("2026-10-06", l.TxKey, LineJson(l)));
+        }
+    }
+    // First request (199 real lines and sample 1) answered with sample 1 rejected; the second
+    // request (samples 2 and 3) fails.
+    RefFault rejectSample;
+    rejectSample.Status = 200;
+    rejectSample.Body =
+        R"({"accepted":199,"duplicated":0,"rejected":[{"tx_key":"KESTREL-SELFTEST-20261006:1",)"
+        R"("reason":"invalid_field:amount"}]})";
+    rejectSample.Times = 1;
+    ASSERT_TRUE(FServer->Fault("/api/agent/sales", rejectSample));
+    const ModeRun first = Run({"/report", "-spool", dir, "-sample", "3"});
+    EXPECT_EQ(first.ExitCode, 0) << first.Out;
+    TSpool spool(dir, 0);
+    std::vector<TSpoolEntry> pending;
+    ASSERT_TRUE(spool.Pending("2026-10-06", pending));
+    EXPECT_TRUE(pending.empty()) << pending.size() << " left, the first "
+                                 << (pending.empty() ? "" : pending[0].Key);
+
+    // A second run over another spool: the first request (199 real lines and sample 1) is taken,
+    // the second (samples 2 and 3) fails. Sample 1 is at the server, so it is voided.
+    const std::string dir2 = FRoot.File("spool-z");
+    {
+        TSpool s2(dir2, 0);
+        for (int i = 1; i <= 199; ++i) {
+            TReportLine l;
+            l.TxKey = MakeTxKey("800", i);
+            l.SoldAtLocal = EncodeDateTime(2026, 10, 6, 9, 0, 0);
+            l.VendorItemCode = "512";
+            l.Quantity = 1;
+            l.UnitPrice = l.Amount = 1000;
+            ASSERT_TRUE(s2.Append("2026-10-06", l.TxKey, LineJson(l)));
+        }
+    }
+    ASSERT_TRUE(FServer->ClearReceived());
+    RefFault secondFails;
+    secondFails.Status = 503;
+    secondFails.Skip = 1;
+    ASSERT_TRUE(FServer->Fault("/api/agent/sales", secondFails));
+    const ModeRun second = Run({"/report", "-spool", dir2, "-sample", "3"});
+    EXPECT_EQ(second.ExitCode, 2);
+    EXPECT_NE(second.Out.find("X  보내지 못했습니다 — "), std::string::npos) << second.Out;
+    const TJsonNode cancels = Seen("/api/agent/cancels");
+    ASSERT_EQ(cancels.Size(), 1u) << FSeen;
+    const TJsonNode voids = Body(cancels.At(0)).Member("cancels");
+    ASSERT_EQ(voids.Size(), 1u);
+    EXPECT_EQ(ReadJsonString(voids.At(0), "tx_key"), "KESTREL-SELFTEST-20261006:1");
+    TSpool s2(dir2, 0);
+    ASSERT_TRUE(s2.Pending("2026-10-06", pending));
+    ASSERT_EQ(pending.size(), 2u); // samples 2 and 3 wait for the next report
+}
+
 TEST_F(RoundTripTest, EveryFailureEndsWithCodeTwo) {
     const std::string spoolFile = FRoot.File("a-file");
     WriteFile(spoolFile, "not a folder");

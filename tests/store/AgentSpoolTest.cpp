@@ -406,6 +406,47 @@ TEST_F(AgentSpoolTest, TornTailsDoNotSwallowTheNextLine) {
     EXPECT_EQ(PendingKeys(spool, "2026-10-06"), (std::vector<std::string>{"7:0", "7:3"}));
 }
 
+// A crash can cut a sent key short: "731:30" left as "731:3" without its line break. That piece is
+// no mark, now or after the next marks are written behind it, so line 731:3 is still sent.
+TEST_F(AgentSpoolTest, ASentKeyCutShortHidesNoOtherLine) {
+    TSpool spool(FDir, 0);
+    for (const char* k : {"731:3", "731:30", "731:31"})
+        ASSERT_TRUE(spool.Append("2026-10-06", k, "{}"));
+    test::WriteFile(File("sent-2026-10-06.txt"), "731:3");
+    EXPECT_EQ(PendingKeys(spool, "2026-10-06"), (std::vector<std::string>{"731:3", "731:30", "731:31"}));
+    ASSERT_TRUE(spool.MarkSent("2026-10-06", {"731:31"}));
+    EXPECT_EQ(PendingKeys(spool, "2026-10-06"), (std::vector<std::string>{"731:3", "731:30"}));
+    TSpool fresh(FDir, 0);
+    EXPECT_EQ(PendingKeys(fresh, "2026-10-06"), (std::vector<std::string>{"731:3", "731:30"}));
+
+    // On a correction day a key cut before its hash must not turn into a plain key either.
+    const std::string day = "2026-10-06-cancel";
+    ASSERT_TRUE(spool.Append(day, "900:2", R"({"kind":"void"})"));
+    ASSERT_TRUE(spool.Append(day, "900:5", R"({"kind":"void"})"));
+    test::WriteFile(File("sent-" + day + ".txt"), "900:2");
+    ASSERT_TRUE(spool.MarkSent(day, {"900:5"}));
+    EXPECT_EQ(PendingKeys(spool, day), (std::vector<std::string>{"900:2"}));
+}
+
+// Corrections are marked by the entries that were sent, not by the first pending entry that
+// happens to carry the same key.
+TEST_F(AgentSpoolTest, MarkingCorrectionEntriesMarksExactlyThose) {
+    TSpool spool(FDir, 0);
+    const std::string day = "2026-10-06-cancel";
+    const std::string amend = R"({"tx_key":"5:1","kind":"amend","corrected_discount_amount":300})";
+    const std::string voided = R"({"tx_key":"5:1","kind":"void"})";
+    ASSERT_TRUE(spool.Append(day, "5:1", amend));
+    ASSERT_TRUE(spool.Append(day, "5:1", voided));
+    std::vector<TSpoolEntry> entries;
+    ASSERT_TRUE(spool.Pending(day, entries));
+    ASSERT_EQ(entries.size(), 2u);
+    // Only the void went out (the amend was left waiting): the amend stays pending.
+    ASSERT_TRUE(spool.MarkSentEntries(day, {entries[1]}));
+    ASSERT_TRUE(spool.Pending(day, entries));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].Payload, amend);
+}
+
 TEST_F(AgentSpoolTest, RefusesLinesThatWouldBreakTheFormat) {
     TSpool spool(FDir, 0);
     EXPECT_FALSE(spool.Append("2026-10-06", "1\t1", "{}"));

@@ -127,6 +127,10 @@ bool RefHttp::ApplyFault(const httplib::Request& req, httplib::Response& res) {
         std::unique_lock lock(FFaultLock);
         auto it = FFaults.find(req.path);
         if (it == FFaults.end() || it->second.Remaining <= 0) return false;
+        if (it->second.Skip > 0) {
+            --it->second.Skip;
+            return false;
+        }
         plan = it->second;
         if (--it->second.Remaining <= 0) FFaults.erase(it);
         if (plan.DelayMs > 0)

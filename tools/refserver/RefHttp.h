@@ -32,6 +32,7 @@ struct RefFaultPlan {
     int DelayMs = 0;
     bool NonJson = false, Redirect = false, Drop = false;
     int Remaining = 0;
+    int Skip = 0; // requests answered normally before the fault starts
 };
 
 class RefHttp {

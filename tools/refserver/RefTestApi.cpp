@@ -77,6 +77,7 @@ void RefHttp::TestRoutes() {
         plan.Redirect = b.value("redirect", false);
         plan.Drop = b.value("drop", false);
         plan.Remaining = b.value("times", 1);
+        plan.Skip = b.value("skip", 0);
         std::lock_guard lock(FFaultLock);
         if (plan.Remaining <= 0)
             FFaults.erase(path);

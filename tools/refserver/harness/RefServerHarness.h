@@ -23,6 +23,7 @@ struct RefFault {
     bool Redirect = false; // answer 302 with a Location on the same server
     bool Drop = false;     // close the connection without any answer
     int Times = 1;         // how many of the next requests to that path it applies to; <= 0 clears
+    int Skip = 0;          // requests to that path answered normally before the fault starts
 };
 
 // The server's bookkeeping for one store, as the test API reports it.
