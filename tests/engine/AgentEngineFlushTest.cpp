@@ -119,6 +119,21 @@ TEST_F(EngineFlushTest, DamagedSpoolLinesAreLoggedEvenWhenALaterNoticeReplacesTh
         << LogText();
 }
 
+// Every batch of a flush sees the same damaged line; the log gets one warning a flush, not one a batch.
+TEST_F(EngineFlushTest, DamagedSpoolLinesAreLoggedOnceAFlush) {
+    Spool("2026-10-05", 450, "R");
+    ASSERT_TRUE(
+        platform::AppendToFile(FEngine->Spool().SpoolPath("2026-10-05"), "R:999\tdeadbeef\t{\"x\":1}\r\n"));
+    FEngine->FlushSpool();
+    EXPECT_EQ(ElementsPerRequest("/api/agent/sales", "lines"), (std::vector<std::size_t>{200, 200, 50}));
+    const std::string log = LogText();
+    size_t count = 0;
+    for (size_t at = log.find("보관 파일에서 1줄을 읽지 못했습니다"); at != std::string::npos;
+         at = log.find("보관 파일에서 1줄을 읽지 못했습니다", at + 1))
+        ++count;
+    EXPECT_EQ(count, 1u) << log;
+}
+
 TEST_F(EngineFlushTest, AFullSpoolStopsCollectingButStillSendsAndTheWarningIsLogged) {
     Spool("2026-10-05", 3, "R");
     // More than the 20 MiB the spool may hold.
