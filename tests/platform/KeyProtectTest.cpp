@@ -29,7 +29,11 @@ TEST_F(KeyProtectTest, RoundTripInOneLineAndASecretOnlyTheUserReads) {
         EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos);
         std::string bytes;
         EXPECT_TRUE(Base64Decode(text, bytes));
-        EXPECT_EQ(bytes.find(plain), std::string::npos) << "the key is not kept in the clear";
+        // A one-byte key turns up by chance among the random nonce and tag bytes about one time in
+        // nine; only keys long enough not to occur by chance can show that nothing is kept in the clear.
+        if (plain.size() >= 8) {
+            EXPECT_EQ(bytes.find(plain), std::string::npos) << "the key is not kept in the clear";
+        }
         EXPECT_EQ(UnprotectKey(text, scope), plain);
         EXPECT_EQ(UnprotectKey("  " + text + "\r\n", scope), plain) << "white space around is ignored";
         EXPECT_NE(ProtectKey(plain, scope), text) << "each protection uses a fresh nonce";
