@@ -13,6 +13,20 @@
 namespace pavona::test {
 namespace {
 
+// Real sale lines of 2026-10-06 waiting in a spool: lines 1..count of one receipt.
+bool SpoolRealLines(TSpool& spool, const std::string& receipt, int count) {
+    for (int i = 1; i <= count; ++i) {
+        TReportLine l;
+        l.TxKey = MakeTxKey(receipt, i);
+        l.SoldAtLocal = EncodeDateTime(2026, 10, 6, 9, 0, 0);
+        l.VendorItemCode = "512";
+        l.Quantity = 1;
+        l.UnitPrice = l.Amount = 1000;
+        if (!spool.Append("2026-10-06", l.TxKey, LineJson(l))) return false;
+    }
+    return true;
+}
+
 class RoundTripTest : public ConsoleTest {
   protected:
     void SetUp() override {
@@ -87,15 +101,7 @@ TEST_F(RoundTripTest, PendingRealLinesAreSentInBatchesAndOnlyASampleIsVoided) {
     const std::string dir = FRoot.File("spool-x");
     {
         TSpool spool(dir, 0);
-        for (int i = 1; i <= 250; ++i) {
-            TReportLine l;
-            l.TxKey = MakeTxKey("900", i);
-            l.SoldAtLocal = EncodeDateTime(2026, 10, 6, 9, 0, 0);
-            l.VendorItemCode = "512";
-            l.Quantity = 1;
-            l.UnitPrice = l.Amount = 1000;
-            ASSERT_TRUE(spool.Append("2026-10-06", l.TxKey, LineJson(l)));
-        }
+        ASSERT_TRUE(SpoolRealLines(spool, "900", 250));
         TReportLine bad;
         bad.TxKey = MakeTxKey("901", 1);
         bad.SoldAtLocal = EncodeDateTime(2026, 10, 6, 9, 5, 0);
@@ -137,15 +143,7 @@ TEST_F(RoundTripTest, RejectedSamplesAreMarkedAndAPartlySentRunStillVoidsItsSamp
     const std::string dir = FRoot.File("spool-y");
     {
         TSpool spool(dir, 0);
-        for (int i = 1; i <= 199; ++i) {
-            TReportLine l;
-            l.TxKey = MakeTxKey("700", i);
-            l.SoldAtLocal = EncodeDateTime(2026, 10, 6, 9, 0, 0);
-            l.VendorItemCode = "512";
-            l.Quantity = 1;
-            l.UnitPrice = l.Amount = 1000;
-            ASSERT_TRUE(spool.Append("2026-10-06", l.TxKey, LineJson(l)));
-        }
+        ASSERT_TRUE(SpoolRealLines(spool, "700", 199));
     }
     // First request (199 real lines and sample 1) answered with sample 1 rejected; the second
     // request (samples 2 and 3) fails.
@@ -169,15 +167,7 @@ TEST_F(RoundTripTest, RejectedSamplesAreMarkedAndAPartlySentRunStillVoidsItsSamp
     const std::string dir2 = FRoot.File("spool-z");
     {
         TSpool s2(dir2, 0);
-        for (int i = 1; i <= 199; ++i) {
-            TReportLine l;
-            l.TxKey = MakeTxKey("800", i);
-            l.SoldAtLocal = EncodeDateTime(2026, 10, 6, 9, 0, 0);
-            l.VendorItemCode = "512";
-            l.Quantity = 1;
-            l.UnitPrice = l.Amount = 1000;
-            ASSERT_TRUE(s2.Append("2026-10-06", l.TxKey, LineJson(l)));
-        }
+        ASSERT_TRUE(SpoolRealLines(s2, "800", 199));
     }
     ASSERT_TRUE(FServer->ClearReceived());
     RefFault secondFails;
