@@ -4,6 +4,7 @@
 
 #include "common/Text.h"
 
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -100,11 +101,12 @@ bool IsSqlServerProvider(const std::string& provider) {
     return StartsWith(p, "SQLOLEDB") || StartsWith(p, "SQLNCLI") || StartsWith(p, "MSOLEDBSQL");
 }
 
-// SQLite takes "file:" names as URIs, where these characters would end or bend the path.
-std::string UriPath(const std::string& path) {
+// Writes `special` bytes and control bytes as %XX escapes, which SQLite decodes again in both the
+// path and the query of a "file:" URI.
+std::string PercentEscaped(const std::string& text, std::string_view special) {
     std::string out;
-    for (unsigned char c : path) {
-        if (c == '%' || c == '?' || c == '#' || c < 0x20)
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F || special.find(static_cast<char>(c)) != std::string_view::npos)
             out += Fmt("%%%02X", c);
         else
             out.push_back(static_cast<char>(c));
@@ -112,17 +114,56 @@ std::string UriPath(const std::string& path) {
     return out;
 }
 
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string PercentDecoded(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const int high = text[i] == '%' && i + 2 < text.size() ? HexDigit(text[i + 1]) : -1;
+        const int low = high >= 0 ? HexDigit(text[i + 2]) : -1;
+        if (low >= 0) {
+            out.push_back(static_cast<char>(high * 16 + low));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+// A plain path as the path of a "file:" URI. Besides what SQLite reads as URI syntax (? and # end
+// the path, % starts an escape), ; { } are escaped too: the SQLite3 driver reads no braced values,
+// so the URI must reach it as a value that needs none.
+std::string UriPath(const std::string& path) {
+    const std::string out = PercentEscaped(path, "%?#;{}");
+    // "file://" opens an authority, which SQLite refuses unless it is empty: "//x/..." would lose "x".
+    return StartsWith(out, "//") ? "//" + out : out;
+}
+
 // A read-only URI for the file, keeping other URI options the store gave but never its mode.
 std::string ReadOnlyUri(const std::string& database) {
     if (!StartsWith(LowerAscii(database), "file:")) return "file:" + UriPath(database) + "?mode=ro";
-    const size_t q = database.find('?');
-    std::string out = database.substr(0, q);
+    // SQLite recognises the scheme only in lower case; "FILE:..." would be opened as a plain name.
+    std::string uri = database.substr(5);
+    // SQLite ends the name at '#' and ignores everything after it, so a mode=ro put behind a
+    // fragment is never read and the file opens writable. The fragment is dropped rather than
+    // escaped into the name: that opens the very file SQLite itself would read from the store's
+    // text, now with the query where SQLite looks for it.
+    if (const size_t hash = uri.find('#'); hash != std::string::npos) uri.erase(hash);
+    const size_t q = uri.find('?');
     std::string query = "mode=ro";
     if (q != std::string::npos) {
-        for (const std::string& option : Split(database.substr(q + 1), '&'))
-            if (!option.empty() && !StartsWith(LowerAscii(option), "mode=")) query += "&" + option;
+        // Option names are decoded before they are compared, as SQLite decodes them before use.
+        for (const std::string& option : Split(uri.substr(q + 1), '&'))
+            if (!option.empty() && !SameTextAscii(PercentDecoded(option.substr(0, option.find('='))), "mode"))
+                query += "&" + option;
     }
-    return out + "?" + query;
+    return "file:" + PercentEscaped(uri.substr(0, q), ";{}") + "?" + PercentEscaped(query, ";{}");
 }
 
 TConnTarget Fail(const std::string& error) {

@@ -67,6 +67,44 @@ TEST(ConnString, OdbcStringsPassUnchangedAndSqliteIsForcedReadOnly) {
     }
 }
 
+// Whatever name the store writes, the driver gets one plain (unbraced) value whose query carries
+// mode=ro where SQLite reads it: before any '#', and with no other mode beside it.
+TEST(ConnString, EverySqliteFileNameBecomesAReadOnlyUri) {
+    struct Case {
+        std::string database, uri;
+    } cases[] = {
+        // A plain path: every byte SQLite's URI reading would take as syntax is escaped.
+        {"/var/pos/pos.db#", "file:/var/pos/pos.db%23?mode=ro"},
+        {"/var/pos/a#b.db", "file:/var/pos/a%23b.db?mode=ro"},
+        {"/var/pos/pos.db?mode=rwc", "file:/var/pos/pos.db%3Fmode=rwc?mode=ro"},
+        {"/var/pos/100%.db", "file:/var/pos/100%25.db?mode=ro"},
+        {"/var/pos/x%23.db", "file:/var/pos/x%2523.db?mode=ro"},
+        {"/var/pos/매장 포스.db", "file:/var/pos/매장 포스.db?mode=ro"},
+        {"/var/pos/매장 #1?판매%.db", "file:/var/pos/매장 %231%3F판매%25.db?mode=ro"},
+        {"/var/pos/a;b{c}.db", "file:/var/pos/a%3Bb%7Bc%7D.db?mode=ro"},
+        {"/var/pos/tab\there.db", "file:/var/pos/tab%09here.db?mode=ro"},
+        {"//var/pos/pos.db", "file:////var/pos/pos.db?mode=ro"},
+        {"pos.db#", "file:pos.db%23?mode=ro"},
+        // A URI the store wrote itself: the fragment goes, the store's escapes stay as written.
+        {"file:/var/pos/pos.db#", "file:/var/pos/pos.db?mode=ro"},
+        {"file:/var/pos/pos.db#frag?mode=rwc", "file:/var/pos/pos.db?mode=ro"},
+        {"file:/var/pos/pos.db?cache=shared#x?mode=rw", "file:/var/pos/pos.db?mode=ro&cache=shared"},
+        {"file:/var/pos/a%23b.db?mode=rw#?mode=rwc", "file:/var/pos/a%23b.db?mode=ro"},
+        {"file:/var/pos/pos.db?mod%65=rw&vfs=unix", "file:/var/pos/pos.db?mode=ro&vfs=unix"},
+        {"file:/var/pos/pos.db?MODE=rw&mode&cache=private", "file:/var/pos/pos.db?mode=ro&cache=private"},
+        {"FILE:/var/pos/pos.db?mode=rw", "file:/var/pos/pos.db?mode=ro"},
+        {"file:///var/pos/%EB%A7%A4%EC%9E%A5.db", "file:///var/pos/%EB%A7%A4%EC%9E%A5.db?mode=ro"},
+        {"file:/var/pos/a;b.db?cache=shared", "file:/var/pos/a%3Bb.db?mode=ro&cache=shared"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.database);
+        const TConnTarget t = TranslateConnString("Driver=SQLite3;Database=\"" + c.database + "\"");
+        ASSERT_TRUE(t.Ok) << t.Error;
+        EXPECT_EQ(t.Kind, TConnKind::Sqlite);
+        EXPECT_EQ(t.OdbcString, "Driver=SQLite3;Database=" + c.uri + ";NoCreat=1");
+    }
+}
+
 TEST(ConnString, AnythingElseFailsWithAKoreanReasonAndNeverEchoesThePassword) {
     struct Case {
         std::string in, errorPart;

@@ -129,6 +129,89 @@ TEST_F(PosReadOnlyTest, TheEmbeddedPosIsNeverWrittenNorCreated) {
     EXPECT_FALSE(platform::FileExists(missing));
 }
 
+namespace {
+
+// One POS file named `name` in `dir`, reached through `connStr`: the agent reads it, and the same
+// connection refuses every write as SQLite's read-only refusal, leaving the folder byte for byte.
+void ExpectReadOnly(const std::string& dir, const std::string& name, const std::string& connStr) {
+    ASSERT_TRUE(platform::MakeDirs(dir));
+    const std::string path = platform::JoinPath(dir, name);
+    std::string error;
+    ASSERT_TRUE(test::MakeFixturePos(path, error)) << error;
+    std::string before;
+    ASSERT_TRUE(platform::ReadWholeFile(path, before));
+
+    TPosReader reader;
+    ASSERT_TRUE(reader.Connect(connStr)) << reader.Error();
+    std::vector<TGoodsRow> goods;
+    ASSERT_TRUE(reader.GoodsList("사과", 0, goods)) << reader.Error();
+    ASSERT_EQ(goods.size(), 2u);
+    EXPECT_EQ(goods[0].Name, "사과");
+
+    const TConnTarget target = TranslateConnString(connStr);
+    ASSERT_TRUE(target.Ok) << target.Error;
+    TOdbcConnection conn;
+    ASSERT_NO_THROW(conn.Open(target.OdbcString, 5)) << target.OdbcString;
+    {
+        TOdbcQuery q(conn);
+        q.SetSql("SELECT count(*) FROM Ord");
+        ASSERT_NO_THROW(q.Open());
+        EXPECT_EQ(q.Value(0, 0).AsInt64(), 7);
+    }
+    for (const char* sql :
+         {"CREATE TABLE agent_notes (a int)", "INSERT INTO couponsponsor VALUES (2, '농협')"}) {
+        TOdbcQuery q(conn);
+        q.SetSql(sql);
+        try {
+            q.Open();
+            ADD_FAILURE() << sql << " was written through " << target.OdbcString;
+        } catch (const EOdbcError& e) {
+            EXPECT_NE(std::string(e.what()).find("readonly"), std::string::npos) << sql << " → " << e.what();
+        }
+    }
+    conn.Close();
+
+    std::string after;
+    ASSERT_TRUE(platform::ReadWholeFile(path, after));
+    EXPECT_TRUE(before == after) << "the POS file changed";
+    std::vector<std::string> names;
+    ASSERT_TRUE(platform::ListFiles(dir, names));
+    EXPECT_EQ(names, std::vector<std::string>{name});
+}
+
+} // namespace
+
+TEST_F(PosReadOnlyTest, OddFileNamesAreReadButNeverWritten) {
+    // "@" stands for the case's own folder.
+    struct Case {
+        std::string name, connStr;
+    } cases[] = {
+        {"pos.db#", "Driver=SQLite3;Database=@/pos.db#"},
+        {"a#b.db", "Driver=SQLite3;Database=@/a#b.db"},
+        {"a?b.db", "Driver=SQLite3;Database=@/a?b.db"},
+        {"pos.db?mode=rwc", "Driver=SQLite3;Database=@/pos.db?mode=rwc"},
+        {"100%.db", "Driver=SQLite3;Database=@/100%.db"},
+        {"x%23.db", "Driver=SQLite3;Database=@/x%23.db"},
+        {"매장 포스.db", "Driver=SQLite3;Database=@/매장 포스.db"},
+        {"매장 #1?판매%.db", "Driver=SQLite3;Database=@/매장 #1?판매%.db"},
+        {"a;b{c}.db", "Driver=SQLite3;Database=\"@/a;b{c}.db\""},
+        {"pos.db", "Driver=SQLite3;Database=/@/pos.db"},
+        {"pos.db", "Driver=SQLite3;Database=file:@/pos.db#"},
+        {"pos.db", "Driver=SQLite3;Database=file:@/pos.db#frag?mode=rwc"},
+        {"pos.db", "Driver=SQLite3;Database=file:@/pos.db?cache=shared#x?mode=rw"},
+        {"a#b.db", "Driver=SQLite3;Database=file:@/a%23b.db?mode=rw#?mode=rwc"},
+        {"매장 포스.db", "Driver=SQLite3;Database=file:@/%EB%A7%A4%EC%9E%A5%20%ED%8F%AC%EC%8A%A4.db#"},
+        {"pos.db", "Driver=SQLite3;Database=FILE:@/pos.db?mode=rw"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string dir = FRoot.File(Fmt("case%d", ++n));
+        const std::string connStr = ReplaceAll(c.connStr, "@", dir);
+        SCOPED_TRACE(connStr);
+        ExpectReadOnly(dir, c.name, connStr);
+    }
+}
+
 TEST_F(PosReadOnlyTest, ParametersKeepTheirTypesAndLongKoreanTextsComeBackWhole) {
     const std::string path = FRoot.File("pos.db");
     std::string error;
