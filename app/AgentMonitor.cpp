@@ -1,26 +1,10 @@
 #include "app/AgentMonitor.h"
 
+#include "common/SatMath.h"
+
 #include <limits>
 
 namespace pavona {
-namespace {
-
-// Sums of money saturate instead of wrapping: a wrapped sum would show a full budget as empty.
-std::int64_t SatAdd(std::int64_t a, std::int64_t b) {
-    std::int64_t r;
-    if (__builtin_add_overflow(a, b, &r))
-        return b > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
-    return r;
-}
-
-std::int64_t SatSub(std::int64_t a, std::int64_t b) {
-    std::int64_t r;
-    if (__builtin_sub_overflow(a, b, &r))
-        return b < 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
-    return r;
-}
-
-} // namespace
 
 TLimitState EvaluateLimit(const TLimitInput& in) {
     TLimitState s;

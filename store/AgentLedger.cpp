@@ -2,6 +2,7 @@
 // cached by the correction files' names and sizes, and the day's lines for the sales history.
 #include "store/AgentLedger.h"
 
+#include "common/SatMath.h"
 #include "common/Text.h"
 #include "platform/Platform.h"
 #include "store/AgentSpool.h"
@@ -80,6 +81,26 @@ void MergeCorrection(TCancelMark& mark, std::string_view payload) {
         mark.HasAmend = true;
         mark.Corrected = corrected;
     }
+}
+
+// Adds counters to a goods total. Money saturates like every sum of money in the agent: amounts
+// come from the POS's 64-bit columns, and a wrapped total would show a huge one as negative.
+void AddCounts(TGoodsTotal& t, int lines, double qty, std::int64_t amount, std::int64_t discount) {
+    t.Lines += lines;
+    t.Qty += qty;
+    t.Amount = SatAdd(t.Amount, amount);
+    t.Discount = SatAdd(t.Discount, discount);
+}
+
+// The entry of `key`, made with the code and name of `like` when it is new.
+TGoodsTotal& EntryOf(std::map<std::string, TGoodsTotal>& totals, const std::string& key,
+                     const TGoodsTotal& like) {
+    const auto [it, added] = totals.try_emplace(key);
+    if (added) {
+        it->second.Code = like.Code;
+        it->second.Name = like.Name;
+    }
+    return it->second;
 }
 
 } // namespace
@@ -255,10 +276,7 @@ bool TLedger::BuildAgg(const std::string& path, std::int64_t bytes, TFileAgg& ag
             t.Code = l.Code;
             t.Name = l.Name;
         }
-        t.Lines += 1;
-        t.Qty += l.Qty;
-        t.Amount += l.Amount;
-        t.Discount += l.Discount;
+        AddCounts(t, 1, l.Qty, l.Amount, l.Discount);
         agg.Shares[l.Key] = TShare{std::move(aggKey), l.Qty, l.Amount, l.Discount};
     }
     return true;
@@ -276,15 +294,29 @@ void TLedger::RebuildDuplicates() {
         for (const std::string* p : paths)
             list.push_back(*p); // FCache is ordered by path, so the list is in name order
     }
+    for (auto& [path, agg] : FCache) {
+        agg.Own.clear();
+        agg.HasShared = false;
+    }
+    for (const auto& [key, paths] : FDuplicates)
+        for (const std::string& path : paths)
+            FCache.at(path).HasShared = true;
+    for (auto& [path, agg] : FCache) {
+        if (!agg.HasShared) continue;
+        for (const auto& [key, share] : agg.Shares) {
+            if (FDuplicates.count(key)) continue;
+            const TGoodsTotal& like = agg.Agg.at(share.AggKey);
+            AddCounts(EntryOf(agg.Own, share.AggKey, like), 1, share.Qty, share.Amount, share.Discount);
+        }
+    }
     FDuplicatesDirty = false;
 }
 
 std::map<std::string, TGoodsTotal> TLedger::Totals(TDateTime fromDay, TDateTime toDay) {
     LoadMarks();
-    std::map<std::string, TGoodsTotal> result;
     const std::string from = FormatDay(fromDay), to = FormatDay(toDay);
     const std::string first = FormatDay(IncDay(fromDay, -kRangeDays));
-    std::unordered_set<std::string> used;
+    std::vector<const std::pair<const std::string, TFileAgg>*> used; // path and aggregate, in name order
     for (const std::string& name : DayFiles()) {
         const std::string fileDay = name.substr(6, 10);
         if (fileDay < first || fileDay > to) continue;
@@ -304,44 +336,38 @@ std::map<std::string, TGoodsTotal> TLedger::Totals(TDateTime fromDay, TDateTime 
             it = FCache.insert_or_assign(path, std::move(agg)).first;
             FDuplicatesDirty = true;
         }
-        used.insert(path);
-        for (const auto& [aggKey, t] : it->second.Agg) {
-            const std::string_view saleDay = std::string_view(aggKey).substr(0, 10);
-            if (saleDay < from || saleDay > to) continue;
-            const auto [slot, added] = result.try_emplace(t.Code);
-            TGoodsTotal& r = slot->second;
-            if (added) {
-                r.Code = t.Code;
-                r.Name = t.Name;
-            }
-            r.Lines += t.Lines;
-            r.Qty += t.Qty;
-            r.Amount += t.Amount;
-            r.Discount += t.Discount;
+        used.push_back(&*it);
+    }
+    if (FDuplicatesDirty) RebuildDuplicates();
+    // A line spooled into two day files (a window that crossed midnight and the next one overlap)
+    // counts once, with the copy in the earliest file read.
+    std::unordered_map<std::string_view, std::vector<const std::string*>> sharedKeys; // path → keys
+    if (!FDuplicates.empty()) {
+        std::unordered_set<std::string_view> read;
+        for (const auto* entry : used)
+            read.insert(entry->first);
+        for (const auto& [key, paths] : FDuplicates) {
+            const auto path = std::find_if(paths.begin(), paths.end(),
+                                           [&](const std::string& p) { return read.count(p) > 0; });
+            if (path != paths.end()) sharedKeys[*path].push_back(&key);
         }
     }
-    // A line spooled into two day files (a window that crossed midnight and the next one overlap)
-    // counts once: the copy in the earliest file read stands, the later copies are taken back out.
-    if (FDuplicatesDirty) RebuildDuplicates();
-    for (const auto& [key, paths] : FDuplicates) {
-        bool counted = false;
-        for (const std::string& path : paths) {
-            if (!used.count(path)) continue;
-            if (!counted) {
-                counted = true;
-                continue;
-            }
-            const TShare& s = FCache.at(path).Shares.at(key);
-            const std::string_view saleDay = std::string_view(s.AggKey).substr(0, 10);
-            if (saleDay < from || saleDay > to) continue;
-            const std::string code = s.AggKey.substr(11);
-            auto r = result.find(code);
-            if (r == result.end()) continue;
-            r->second.Lines -= 1;
-            r->second.Qty -= s.Qty;
-            r->second.Amount -= s.Amount;
-            r->second.Discount -= s.Discount;
-            if (r->second.Lines <= 0) result.erase(r);
+    const auto inRange = [&](std::string_view aggKey) {
+        const std::string_view saleDay = aggKey.substr(0, 10);
+        return saleDay >= from && saleDay <= to;
+    };
+    std::map<std::string, TGoodsTotal> result;
+    for (const auto* entry : used) {
+        const TFileAgg& agg = entry->second;
+        for (const auto& [aggKey, t] : agg.HasShared ? agg.Own : agg.Agg)
+            if (inRange(aggKey)) AddCounts(EntryOf(result, t.Code, t), t.Lines, t.Qty, t.Amount, t.Discount);
+        const auto shared = sharedKeys.find(entry->first);
+        if (shared == sharedKeys.end()) continue;
+        for (const std::string* key : shared->second) {
+            const TShare& s = agg.Shares.at(*key);
+            if (!inRange(s.AggKey)) continue;
+            const TGoodsTotal& like = agg.Agg.at(s.AggKey);
+            AddCounts(EntryOf(result, like.Code, like), 1, s.Qty, s.Amount, s.Discount);
         }
     }
     return result;

@@ -121,6 +121,11 @@ class TLedger {
         std::int64_t Bytes = 0;
         std::map<std::string, TGoodsTotal> Agg; // sale day "yyyy-mm-dd" + "|" + goods code
         std::map<std::string, TShare> Shares;   // tx key → its counted share (non-voided lines)
+        // Agg without the keys that another cached day file holds too; those are added one by one,
+        // from the earliest file a call reads. A copy is never added only to be taken out again:
+        // a sum that saturated cannot be taken back.
+        std::map<std::string, TGoodsTotal> Own;
+        bool HasShared = false; // Own stands in for Agg
     };
 
     void LoadMarks();

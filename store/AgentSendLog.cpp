@@ -11,6 +11,10 @@ namespace pavona {
 namespace {
 
 constexpr std::int64_t kChunk = 64 * 1024;
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+// No record comes near this length (a note is one error text). A longer line is damage, such as a
+// file that lost its line breaks, and is passed over without being held.
+constexpr size_t kMaxLine = 64 * 1024;
 
 // A field must stay on its line and in its column: a CR LF pair, and any lone CR, LF or tab,
 // becomes one space.
@@ -19,21 +23,6 @@ std::string FieldText(const std::string& s) {
     for (char& c : out)
         if (c == '\t' || c == '\r' || c == '\n') c = ' ';
     return out;
-}
-
-// Splits text into lines; a CR LF pair, a lone CR or a lone LF ends a line.
-void SplitAnyBreak(std::string_view text, std::vector<std::string_view>& lines) {
-    size_t start = 0, i = 0;
-    while (i < text.size()) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            lines.push_back(text.substr(start, i - start));
-            i += (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-            start = i;
-        } else {
-            ++i;
-        }
-    }
-    if (start < text.size()) lines.push_back(text.substr(start));
 }
 
 bool ParseRecord(std::string_view line, TSendRecord& r) {
@@ -93,42 +82,61 @@ void AppendSendRecord(const TSendRecord& r) {
 }
 
 std::vector<TSendRecord> ReadSendLogFile(const std::string& path, int maxCount) {
+    return ReadSendLogFile(*PlatformSpoolFiles(), path, maxCount);
+}
+
+std::vector<TSendRecord> ReadSendLogFile(TSpoolFiles& files, const std::string& path, int maxCount) {
     std::vector<TSendRecord> out;
     if (maxCount <= 0 || path.empty()) return out;
-    const std::int64_t size = platform::FileExists(path) ? platform::FileSize(path) : -1;
+    const std::int64_t size = files.Size(path);
     if (size < 0) return out;
-    // Read backwards in chunks. Everything after the first LF of what was read splits into the same
-    // lines as in the whole file (an LF always ends a line), so only that part is parsed; the piece
-    // before it waits for the next chunk.
-    std::string pending;
-    std::int64_t pos = size;
-    std::vector<std::string_view> lines;
-    while (static_cast<int>(out.size()) < maxCount) {
-        std::string_view ready;
-        std::string chunk;
-        if (pos > 0) {
-            const std::int64_t from = pos > kChunk ? pos - kChunk : 0;
-            if (!ReadFileRange(path, from, pos - from, chunk)) return {};
-            pos = from;
-            pending.insert(0, chunk);
-        }
-        size_t cut = 0;
-        if (pos > 0) {
-            const size_t lf = pending.find('\n');
-            if (lf == std::string::npos) continue;
-            cut = lf + 1;
-        } else if (StartsWith(pending, "\xEF\xBB\xBF")) {
-            cut = 3;
-        }
-        ready = std::string_view(pending).substr(cut);
-        lines.clear();
-        SplitAnyBreak(ready, lines);
-        for (auto it = lines.rbegin(); it != lines.rend() && static_cast<int>(out.size()) < maxCount; ++it) {
+    const auto full = [&] { return static_cast<int>(out.size()) >= maxCount; };
+    // Lines are taken from the end backwards, chunk by chunk, and only the line being read is kept
+    // across chunks: the work is linear and the memory bounded whatever the file holds. A CR and an
+    // LF each end a line here; the empty line this makes inside a CR LF pair is no record, so it is
+    // passed over like any other damaged line.
+    std::string chunk;
+    std::string tail;      // the line's bytes from the chunks after the one being read
+    bool overlong = false; // the line is already longer than kMaxLine: its bytes are not kept
+    // The line being read starts with `head`: it is whole, and the next one read is the one before.
+    const auto lineStarts = [&](std::string_view head) {
+        const size_t length = head.size() + tail.size();
+        if (!overlong && length > 0 && length <= kMaxLine) {
             TSendRecord r;
-            if (ParseRecord(*it, r)) out.push_back(std::move(r));
+            if (tail.empty() ? ParseRecord(head, r) : ParseRecord(std::string(head) + tail, r))
+                out.push_back(std::move(r));
         }
-        if (pos == 0) break;
-        pending.resize(cut);
+        tail.clear();
+        overlong = false;
+    };
+    std::int64_t pos = size;
+    while (pos > 0 && !full()) {
+        // The chunk at the file's start is never cut inside a byte-order mark.
+        const std::int64_t from = pos - kChunk < static_cast<std::int64_t>(kBom.size()) ? 0 : pos - kChunk;
+        if (!files.ReadRange(path, from, pos - from, chunk) ||
+            static_cast<std::int64_t>(chunk.size()) != pos - from)
+            return {};
+        pos = from;
+        const std::string_view view(chunk);
+        size_t end = view.size(); // the bytes before `end` have not been given to a line yet
+        for (size_t i = end; i-- > 0 && !full();) {
+            if (view[i] != '\r' && view[i] != '\n') continue;
+            lineStarts(view.substr(i + 1, end - i - 1));
+            end = i;
+        }
+        if (full()) break;
+        std::string_view rest = view.substr(0, end);
+        if (pos == 0) {
+            if (StartsWith(rest, kBom)) rest.remove_prefix(kBom.size());
+            lineStarts(rest);
+        } else if (!overlong) {
+            if (rest.size() + tail.size() > kMaxLine) {
+                overlong = true;
+                tail.clear();
+            } else {
+                tail.insert(0, rest);
+            }
+        }
     }
     return out;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/DateTime.h"
+#include "store/SpoolFiles.h"
 
 #include <string>
 #include <vector>
@@ -30,6 +31,8 @@ std::vector<TSendRecord> ReadSendLog(int maxCount);
 // The same on a given file (the two calls above use SendLogPath()).
 void AppendSendRecordTo(const std::string& path, const TSendRecord& r);
 std::vector<TSendRecord> ReadSendLogFile(const std::string& path, int maxCount);
+// Reading through the given files (tests and benchmarks count what is read).
+std::vector<TSendRecord> ReadSendLogFile(TSpoolFiles& files, const std::string& path, int maxCount);
 // One record as its line, CR LF included.
 std::string SendRecordLine(const TSendRecord& r);
 

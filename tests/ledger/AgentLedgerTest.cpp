@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <set>
 
@@ -281,6 +282,61 @@ TEST_F(LedgerTest, TotalsPerGoodsOverTheRangeCountEachLineOnce) {
     const std::map<std::string, TGoodsTotal> seventh = ledger.Totals(At(7, 0, 0), At(7, 0, 0));
     ASSERT_EQ(seventh.size(), 1u);
     EXPECT_EQ(seventh.at("B").Amount, 900);
+}
+
+TEST_F(LedgerTest, TotalsSaturateAtTheLimitsOfTheAmounts) {
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    const double bigQty = static_cast<double>(kMax);
+    // Two huge lines of one goods in one file.
+    Sale(6, "1:1", At(6, 10, 0), "A", kMax, kMax, bigQty);
+    Sale(6, "1:2", At(6, 11, 0), "A", kMax, kMax, bigQty);
+    // A window across midnight and the next one both spooled the huge line: it counts once, beside
+    // a small line of the same goods in the later file.
+    Sale(5, "2:1", At(6, 0, 2), "B", kMax, kMax, bigQty);
+    Sale(6, "2:1", At(6, 0, 2), "B", kMax, kMax, bigQty);
+    Sale(6, "2:2", At(6, 10, 0), "B", 1000, 100);
+    // The same with nothing else of the goods: once, not twice and not taken back to nothing.
+    Sale(5, "3:1", At(6, 0, 3), "C", kMax, kMax, bigQty);
+    Sale(6, "3:1", At(6, 0, 3), "C", kMax, kMax, bigQty);
+    Sale(6, "3:1", At(6, 0, 3), "C", kMax, kMax, bigQty); // and again in the same file
+    // Negative amounts from the POS's columns stop at the other end.
+    Sale(6, "4:1", At(6, 10, 0), "D", kMin, kMin);
+    Sale(6, "4:2", At(6, 10, 1), "D", kMin, kMin);
+    Sale(5, "4:3", At(6, 0, 4), "D", kMin, kMin);
+    Sale(6, "4:3", At(6, 0, 4), "D", kMin, kMin);
+    // An amendment to a huge discount.
+    Sale(6, "5:1", At(6, 10, 0), "E", kMax, 100);
+    Sale(6, "5:2", At(6, 10, 1), "E", 5, 100);
+    Correct(6, "5:2", "amend", kMax);
+
+    struct Want {
+        const char* Code;
+        int Lines;
+        double Qty;
+        std::int64_t Amount, Discount;
+    };
+    const Want want[] = {
+        {"A", 2, 2 * bigQty, kMax, kMax}, {"B", 2, bigQty + 1, kMax, kMax}, {"C", 1, bigQty, kMax, kMax},
+        {"D", 3, 3, kMin, kMin},          {"E", 2, 2, kMax, kMax},
+    };
+    TLedger ledger(FDir);
+    // Both ranges read the 5th's file; the last call is served from the cache.
+    const TDateTime froms[] = {At(6, 0, 0), At(5, 0, 0), At(6, 0, 0)};
+    for (const TDateTime from : froms) {
+        SCOPED_TRACE(FormatDay(from));
+        const std::map<std::string, TGoodsTotal> totals = ledger.Totals(from, At(6, 0, 0));
+        ASSERT_EQ(totals.size(), std::size(want));
+        for (const Want& w : want) {
+            SCOPED_TRACE(w.Code);
+            const TGoodsTotal& t = totals.at(w.Code);
+            EXPECT_EQ(t.Lines, w.Lines);
+            EXPECT_DOUBLE_EQ(t.Qty, w.Qty);
+            EXPECT_EQ(t.Amount, w.Amount);
+            EXPECT_EQ(t.Discount, w.Discount);
+        }
+    }
+    EXPECT_EQ(ledger.Aggregations(), 2);
 }
 
 TEST_F(LedgerTest, TotalsRereadOnlyWhatGrew) {

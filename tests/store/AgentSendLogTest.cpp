@@ -7,12 +7,53 @@
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "store/AgentLog.h"
+#include "store/SpoolFiles.h"
 #include "tests/support/TestSupport.h"
 
+#include <atomic>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <new>
 #include <random>
 
 namespace pavona {
 namespace {
+
+// What this test program holds on the heap, counted by the replaced allocation functions below:
+// how much memory a read needs at its peak, seen without any hook in the reader.
+std::atomic<std::int64_t> gHeapHeld{0};
+std::atomic<std::int64_t> gHeapPeak{0};
+constexpr std::size_t kHead = alignof(std::max_align_t); // keeps each block's size
+
+void* CountedAlloc(std::size_t size) noexcept {
+    auto* base = static_cast<unsigned char*>(std::malloc(size + kHead));
+    if (!base) return nullptr;
+    std::memcpy(base, &size, sizeof size);
+    const std::int64_t held = gHeapHeld += static_cast<std::int64_t>(size);
+    std::int64_t peak = gHeapPeak.load();
+    while (held > peak && !gHeapPeak.compare_exchange_weak(peak, held)) {
+    }
+    return base + kHead;
+}
+
+void CountedFree(void* p) noexcept {
+    if (!p) return;
+    unsigned char* base = static_cast<unsigned char*>(p) - kHead;
+    std::size_t size = 0;
+    std::memcpy(&size, base, sizeof size);
+    gHeapHeld -= static_cast<std::int64_t>(size);
+    std::free(base);
+}
+
+// Bytes the heap held at most while `work` ran, beyond what it held before.
+std::int64_t PeakHeapDuring(const std::function<void()>& work) {
+    const std::int64_t before = gHeapHeld.load();
+    gHeapPeak = before;
+    work();
+    return gHeapPeak.load() - before;
+}
 
 class AgentSendLogTest : public test::TempDataTest {
   protected:
@@ -138,5 +179,135 @@ TEST_F(AgentSendLogTest, LargeLogsAreReadNewestFirstFromTheEnd) {
     EXPECT_EQ(ReadSendLog(100000).size(), 2500u);
 }
 
+TEST_F(AgentSendLogTest, DamagedLogsAreReadInBoundedMemory) {
+    constexpr size_t kLimit = 64 * 1024;         // longest line read
+    constexpr size_t kDamage = 4 * 1024 * 1024;  // a file torn into one line without breaks
+    constexpr std::int64_t kHeapBound = 1 << 20; // a quarter of the damage
+    std::vector<TSendRecord> all;
+    for (int n = 1; n <= 12; ++n)
+        all.push_back(Record(n, n % 5 != 0));
+    // Records n..m (1-based) as lines; `end` replaces the last line's CR LF.
+    auto lines = [&](int n, int m, const std::string& end = "\r\n") {
+        std::string text;
+        for (int i = n; i <= m; ++i) {
+            std::string line = SendRecordLine(all[i - 1]);
+            if (i == m) line.replace(line.size() - 2, 2, end);
+            text += line;
+        }
+        return text;
+    };
+    // A whole record (number kLong) whose line is exactly `size` bytes long without its break.
+    constexpr int kLong = 100;
+    auto recordOfSize = [&](size_t size) {
+        TSendRecord r = Record(kLong);
+        r.Note.clear();
+        const size_t bare = SendRecordLine(r).size() - 2;
+        r.Note.assign(size - bare, 'n');
+        return SendRecordLine(r);
+    };
+    std::string noBreaks(kDamage, 'x');
+    for (size_t i = 0; i < noBreaks.size(); i += 4099)
+        noBreaks[i] = '\t'; // fields, but no line
+    struct Case {
+        const char* Name;
+        std::string Text;
+        int Max;
+        std::vector<int> Want; // record numbers, newest first
+        std::int64_t MaxBytesRead;
+    };
+    const std::int64_t whole = -1; // up to the file size
+    const Case cases[] = {
+        {"records then no break to the end", lines(1, 5) + noBreaks, 2000, {5, 4, 3, 2, 1}, whole},
+        {"a huge line between records",
+         lines(1, 5) + noBreaks + "\r\n" + lines(6, 10),
+         2000,
+         {10, 9, 8, 7, 6, 5, 4, 3, 2, 1},
+         whole},
+        {"lone CR and LF around the huge line",
+         lines(1, 5, "\r") + noBreaks + "\n" + lines(6, 10, "\r"),
+         2000,
+         {10, 9, 8, 7, 6, 5, 4, 3, 2, 1},
+         whole},
+        {"a huge first line after the BOM",
+         "\xEF\xBB\xBF" + noBreaks + "\r\n" + lines(1, 4),
+         2000,
+         {4, 3, 2, 1},
+         whole},
+        {"a whole record longer than a line may be",
+         lines(1, 3) + recordOfSize(kLimit + 1) + lines(4, 6) + recordOfSize(20 * kLimit) + lines(7, 8),
+         2000,
+         {8, 7, 6, 5, 4, 3, 2, 1},
+         whole},
+        {"a record as long as a line may be",
+         lines(1, 2) + recordOfSize(kLimit) + lines(3, 3),
+         2000,
+         {3, kLong, 2, 1},
+         whole},
+        {"enough records after the damage",
+         lines(1, 5) + noBreaks + "\r\n" + lines(6, 12),
+         4,
+         {12, 11, 10, 9},
+         2 * static_cast<std::int64_t>(kLimit)},
+    };
+    platform::MakeDirs(DataDir() + "/spool");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        test::WriteFile(SendLogPath(), c.Text);
+        TCountingSpoolFiles files;
+        std::vector<TSendRecord> back;
+        const std::int64_t peak =
+            PeakHeapDuring([&] { back = ReadSendLogFile(files, SendLogPath(), c.Max); });
+        ASSERT_EQ(back.size(), c.Want.size());
+        for (size_t i = 0; i < back.size(); ++i) {
+            SCOPED_TRACE(i);
+            if (c.Want[i] == kLong) {
+                EXPECT_EQ(back[i].Lines, kLong);
+                EXPECT_EQ(back[i].Note, std::string(back[i].Note.size(), 'n'));
+                EXPECT_EQ(SendRecordLine(back[i]).size(), kLimit + 2);
+            } else {
+                ExpectSame(back[i], all[c.Want[i] - 1]);
+            }
+        }
+        // Every byte is read at most once, and the memory held stays far below the damage.
+        EXPECT_LE(files.BytesRead,
+                  c.MaxBytesRead < 0 ? static_cast<std::int64_t>(c.Text.size()) : c.MaxBytesRead);
+        EXPECT_LT(peak, kHeapBound);
+    }
+}
+
 } // namespace
 } // namespace pavona
+
+// The replaced allocation functions of this test program (the aligned ones stay the library's and
+// never see these blocks).
+void* operator new(std::size_t size) {
+    if (void* p = pavona::CountedAlloc(size)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return pavona::CountedAlloc(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return pavona::CountedAlloc(size);
+}
+void operator delete(void* p) noexcept {
+    pavona::CountedFree(p);
+}
+void operator delete[](void* p) noexcept {
+    pavona::CountedFree(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    pavona::CountedFree(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    pavona::CountedFree(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    pavona::CountedFree(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    pavona::CountedFree(p);
+}
