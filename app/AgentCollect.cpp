@@ -2,6 +2,8 @@
 // floating-point day and a row exactly on a bound is read once.
 #include "app/AgentCollect.h"
 
+#include <algorithm>
+
 namespace pavona {
 
 bool IsPeakHour(int hour) {
@@ -48,6 +50,32 @@ std::vector<TDateTime> LastFullDays(int n, TDateTime since, TDateTime to) {
     }
     if (days.size() > static_cast<size_t>(n)) days.erase(days.begin(), days.end() - n);
     return days;
+}
+
+TWatermarkCheck CheckWatermark(TDateTime watermark, TDateTime since, TDateTime collectFrom, TDateTime now,
+                               TDateTime newestSpooled) {
+    TWatermarkCheck c;
+    if (watermark <= 0) return c;
+    const std::int64_t w = ToMSecs(watermark);
+    if (w > ToMSecs(now)) {
+        c.Fault = TWatermarkFault::AfterNow;
+        c.ReadFrom =
+            newestSpooled > 0 && ToMSecs(newestSpooled) <= ToMSecs(now) ? newestSpooled : IncDay(now, -1);
+        return c;
+    }
+    std::int64_t start = 0;
+    bool known = false;
+    for (const TDateTime s : {since, collectFrom}) {
+        if (s <= 0) continue;
+        // A watermark at or after either start may be true (the association can move its start).
+        if (w >= ToMSecs(s)) return c;
+        start = known ? std::max(start, ToMSecs(s)) : ToMSecs(s);
+        known = true;
+    }
+    if (!known) return c;
+    c.Fault = TWatermarkFault::BeforeStart;
+    c.ReadFrom = FromMSecs(start);
+    return c;
 }
 
 } // namespace pavona

@@ -28,4 +28,17 @@ bool CollectWindow(const TCollectParams& p, TDateTime now, TDateTime watermark, 
 std::string SpoolDayOf(const TCollectWindow& window, TDateTime watermark);
 std::vector<TDateTime> LastFullDays(int n, TDateTime since, TDateTime to);
 
+// A watermark that cannot be true: before the start of reporting, or later than now.
+enum class TWatermarkFault { None, BeforeStart, AfterNow };
+struct TWatermarkCheck {
+    TWatermarkFault Fault = TWatermarkFault::None;
+    TDateTime ReadFrom = 0; // where reading starts again when there is a fault
+};
+// Checks the stored watermark against the first window's start (`since`) and the association's
+// collection start (either 0 when unknown), and against now. Before both starts it reads again
+// from the later of them; after now from `newestSpooled`, the newest sale time already in the
+// spool (0 when none: one day back), so that nothing sold since the last real collection is skipped.
+TWatermarkCheck CheckWatermark(TDateTime watermark, TDateTime since, TDateTime collectFrom, TDateTime now,
+                               TDateTime newestSpooled);
+
 } // namespace pavona

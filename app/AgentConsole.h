@@ -27,8 +27,9 @@ TDateTime ParseProbeDate(const std::string& text);
 int EnrollConsole(const std::string& code, const std::string& baseUrl, std::ostream& out);
 
 // /selfcheck: prints the settings, asks the server for the policy and probes the POS. Changes
-// nothing anywhere; the exit code stays 0.
-void SelfCheck(const std::string& fromText, const std::string& toText, const std::string& codesText,
+// nothing anywhere. False (exit code 1) when the settings are invalid, the server refused or could
+// not be asked, or the probe window's dates cannot be read.
+bool SelfCheck(const std::string& fromText, const std::string& toText, const std::string& codesText,
                std::ostream& out);
 // The POS probe, step by step; stops at the first step that leaves nothing to go on with.
 void ProbePos(const TAgentSettings& settings, const std::vector<std::int64_t>& designated,

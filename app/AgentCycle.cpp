@@ -11,6 +11,7 @@
 #include "pos/AgentReport.h"
 #include "store/AgentLog.h"
 #include "store/AgentSpool.h"
+#include "store/SpoolNewest.h"
 
 #include <exception>
 
@@ -22,6 +23,9 @@ const char* const kSpoolFullNote = "⚠ 보관 공간이 찼습니다 — 수집
 const char* const kNoPointNote = "협회 서버에서 이 점포를 아직 확인하지 못했습니다 — 확인되면 수집합니다.";
 const char* const kPosConnectNote = "POS 에 연결하지 못했습니다 — 실적 보고가 멈춰 있습니다.";
 const char* const kPosReadNote = "POS 를 읽지 못했습니다 — 실적 보고가 멈춰 있습니다.";
+const char* const kPointWriteNote =
+    "⛔ 이 PC 의 보관함에 점포를 적지 못했습니다 — 디스크 공간과 폴더 권한을 확인해 "
+    "주세요. 수집과 보고를 멈췄습니다.";
 
 std::string ErrorText(const std::exception_ptr& error) {
     try {
@@ -34,6 +38,27 @@ std::string ErrorText(const std::exception_ptr& error) {
 }
 
 } // namespace
+
+TDateTime TAgentEngine::CheckedWatermark(TDateTime now) {
+    const TDateTime stored = FSpool->Watermark();
+    const TDateTime newest =
+        stored > 0 && ToMSecs(stored) > ToMSecs(now) ? NewestSpooledSale(FSpool->Dir(), now) : 0;
+    const TWatermarkCheck check = CheckWatermark(stored, FSpool->Since(), FCollectFrom, now, newest);
+    if (check.Fault == TWatermarkFault::None) return stored;
+    std::string note;
+    if (check.Fault == TWatermarkFault::AfterNow)
+        note = "⚠ 보고 기준 시각(" + FormatStamp(stored) + ")이 지금(" + FormatStamp(now) +
+               ")보다 뒤입니다 — PC 시계가 뒤로 돌아간 것 같습니다. 빠진 판매가 없도록 " +
+               FormatStamp(check.ReadFrom) + "부터 다시 읽습니다.";
+    else
+        note = "⚠ 보고 기준 시각(" + FormatStamp(stored) +
+               ")이 보고 시작보다 앞섭니다 — 파일이 잘못된 것 "
+               "같습니다. " +
+               FormatStamp(check.ReadFrom) + "부터 다시 읽습니다.";
+    SetNote(note, "오류");
+    // The window starts its overlap before the watermark; reading must start at ReadFrom itself.
+    return IncMinute(check.ReadFrom, TCollectParams{}.OverlapMinutes);
+}
 
 void TAgentEngine::CollectIfIdle() {
     if (FFlushing) return;
@@ -50,19 +75,22 @@ void TAgentEngine::CollectAndSend() {
         if (FSpool->Batching()) FSpool->DiscardBatch();
         FFlushing = false;
         FCurFp.clear();
-        SetNote("⚠ 수집을 마치지 못했습니다 — " + what + " · 다음 주기에 다시 읽습니다.", "오류");
+        SetNote("⚠ 수집을 마치지 못했습니다 — " + what + " · 다음 주기에 다시 읽습니다.", "오류",
+                TNoticeWeight::NotStored);
     }
 }
 
 void TAgentEngine::CollectAndSendSteps() {
     FReportNote.clear();
+    FNoteWeight = TNoticeWeight::Other;
     FLoggedNote.clear();
+    FPosError.clear();
     FCurFp.clear();
     if (Trim(FSettings.Store).empty() || Trim(FSettings.Key).empty() || Trim(FSettings.PosConnStr).empty())
         return;
 
     if (FSpool->Full()) {
-        SetNote(kSpoolFullNote);
+        SetNote(kSpoolFullNote, nullptr, TNoticeWeight::NotStored);
         FlushSpool();
         return;
     }
@@ -71,8 +99,13 @@ void TAgentEngine::CollectAndSendSteps() {
         return;
     }
     bool pinned = false;
-    std::string have;
-    if (!FSpool->CheckPoint(FPointId, pinned, have)) {
+    std::string have, pointFault;
+    if (!FSpool->CheckPoint(FPointId, pinned, have, &pointFault)) {
+        if (!pointFault.empty()) {
+            LogError("수집", StripMarks(kPointWriteNote) + " " + pointFault);
+            SetNote(kPointWriteNote, "");
+            return;
+        }
         SetNote(
             Fmt("⛔ 이 PC 에 적힌 점포(%s)와 협회가 말하는 점포(%s)가 다릅니다 — 수집과 보고를 멈췄습니다. "
                 "협회에 연락해 주세요.",
@@ -81,13 +114,7 @@ void TAgentEngine::CollectAndSendSteps() {
     }
 
     const TDateTime now = Now();
-    const TDateTime watermark = FSpool->Watermark();
-    if (watermark > 0 && ToMSecs(watermark) > ToMSecs(now)) {
-        // Nothing is read until the clock passes the watermark again: say why collection pauses.
-        LogWarn("수집", "보고 기준 시각(" + FormatStamp(watermark) + ")이 지금(" + FormatStamp(now) +
-                            ")보다 뒤입니다 — PC 시계가 뒤로 돌아간 것 같습니다. 시계가 따라잡을 때까지 새로 "
-                            "읽지 않습니다.");
-    }
+    const TDateTime watermark = CheckedWatermark(now);
     TCollectParams params;
     params.CollectFrom = FCollectFrom;
     TCollectWindow window;
@@ -102,7 +129,9 @@ void TAgentEngine::CollectAndSendSteps() {
         TPosReader reader;
         reader.SetTimeouts(FPosLoginSec, FPosCommandSec);
         if (!reader.Connect(FSettings.PosConnStr)) {
-            SetNote(kPosConnectNote);
+            FPosError = reader.Error();
+            LogError("POS", StripMarks(kPosConnectNote) + " " + FPosError);
+            SetNote(kPosConnectNote, "", TNoticeWeight::NotStored);
             FPosState = 2;
             FlushSpool();
             return;
@@ -119,7 +148,9 @@ void TAgentEngine::CollectAndSendSteps() {
 
         std::vector<TSalesRow> rows;
         if (!reader.SalesLines(window.FromT, window.ToT, rows)) {
-            SetNote(kPosReadNote);
+            FPosError = reader.Error();
+            LogError("POS", StripMarks(kPosReadNote) + " " + FPosError);
+            SetNote(kPosReadNote, "", TNoticeWeight::NotStored);
             FPosState = 2;
             FlushSpool();
             return;
@@ -161,10 +192,15 @@ void TAgentEngine::CollectAndSendSteps() {
         if (failed != 0) {
             // Logged now: a later notice of this cycle replaces it on screen, and the store must
             // still learn that lines are being read again.
-            SetNote(Fmt("⚠ %d줄을 보관하지 못했습니다 — 다시 시도합니다.", failed), "주의");
+            SetNote(Fmt("⚠ %d줄을 보관하지 못했습니다 — 다시 시도합니다.", failed), "주의",
+                    TNoticeWeight::NotStored);
         } else {
-            FSpool->SetSinceOnce(window.FromT);
-            FSpool->SetWatermark(window.ToT);
+            // A stamp that cannot be written loses nothing (the window is read again and the
+            // server drops the repeats), but the store must hear that its disk is failing.
+            if (!FSpool->SetSinceOnce(window.FromT) || !FSpool->SetWatermark(window.ToT))
+                SetNote("⚠ 보고 기준 시각을 저장하지 못했습니다 — 디스크 공간과 폴더 권한을 확인해 주세요. "
+                        "같은 구간을 다시 읽습니다.",
+                        "오류");
             TDateTime since = FSpool->Since();
             if (since <= 0) since = window.FromT;
             if (!reader.DailyReportable(LastFullDays(3, since, window.ToT), dayCounts)) dayCounts.clear();
@@ -187,7 +223,12 @@ void TAgentEngine::CollectAndSendSteps() {
                 items.push_back(CouponJson(rc));
             }
             TReportResult r = MakeClient()->SendCoupons(FSettings.Store, UtcStamp(Now()), JsonArray(items));
-            if (!r.Ok) SetNote("쿠폰 목록을 올리지 못했습니다 — " + r.Error);
+            CheckAnswerAccounts(TReportKind::Coupons, items.size(), {}, r);
+            if (!r.Ok) {
+                if (!r.Detail.empty())
+                    LogError("전송", "쿠폰 목록을 올리지 못했습니다 — " + r.Error + " [" + r.Detail + "]");
+                SetNote("쿠폰 목록을 올리지 못했습니다 — " + r.Error);
+            }
         }
     }
 

@@ -52,11 +52,24 @@ std::string StripMarks(const std::string& text) {
     return s.substr(b, e - b);
 }
 
+TNoticeLevel NoticeLevelOf(const std::string& notice) {
+    if (StartsWith(notice, "⛔")) return TNoticeLevel::Stop;
+    if (notice.find("못했습니다") != std::string::npos || notice.find("멈") != std::string::npos)
+        return TNoticeLevel::Error;
+    if (StartsWith(notice, "⚠")) return TNoticeLevel::Warning;
+    return TNoticeLevel::Info;
+}
+
 std::string NoticeLevel(const std::string& notice) {
-    if (StartsWith(notice, "⛔") || notice.find("못했습니다") != std::string::npos ||
-        notice.find("멈") != std::string::npos)
+    switch (NoticeLevelOf(notice)) {
+    case TNoticeLevel::Stop:
+    case TNoticeLevel::Error:
         return "오류";
-    if (StartsWith(notice, "⚠")) return "주의";
+    case TNoticeLevel::Warning:
+        return "주의";
+    case TNoticeLevel::Info:
+        break;
+    }
     return "정보";
 }
 
@@ -77,6 +90,10 @@ TAgentEngine::TAgentEngine(IAgentView& view) : FView(view) {
 }
 
 TAgentEngine::~TAgentEngine() = default;
+
+void TAgentEngine::UseSpoolFiles(std::shared_ptr<TSpoolFiles> files) {
+    FSpool = std::make_unique<TSpool>(SpoolDir(), kSpoolMaxBytes, std::move(files));
+}
 
 void TAgentEngine::SetPosTimeouts(int loginSec, int commandSec) {
     FPosLoginSec = loginSec;
@@ -164,13 +181,18 @@ int TAgentEngine::PolicyTimerTick() {
 }
 
 std::string TAgentEngine::RunOnce() {
+    FLastRunOk = false;
     const std::string missing = MissingSettingsLine(FSettings.Store, FSettings.Key, FSettings.PosConnStr);
     if (!missing.empty()) return missing;
     RefreshPolicy();
     if (!FPolicyError.empty()) return "정책을 받지 못했다 — " + FPolicyError;
     CollectIfIdle();
-    return Fmt("판 %s · 점포 %s · %s", kAgentVersion, FPointLabel.c_str(),
-               FReportNote.empty() ? "보고를 마쳤다" : FReportNote.c_str());
+    // Anything graver than a warning means lines were not read, stored or sent.
+    FLastRunOk = NoticeLevelOf(FReportNote) < TNoticeLevel::Error;
+    std::string note = FReportNote.empty() ? "보고를 마쳤다" : FReportNote;
+    // The store's installer must see why the POS could not be read, not only that it could not.
+    if (!FPosError.empty()) note += " (" + Utf8Left(FPosError, 300) + ")";
+    return Fmt("판 %s · 점포 %s · %s", kAgentVersion, FPointLabel.c_str(), note.c_str());
 }
 
 std::string TAgentEngine::SendNow() {
@@ -184,15 +206,29 @@ std::string TAgentEngine::SendNow() {
     return text;
 }
 
-void TAgentEngine::SetNote(const std::string& text, const char* logLevelNow) {
+void TAgentEngine::SetNote(const std::string& text, const char* logLevelNow, TNoticeWeight weight) {
+    const TNoticeLevel level = NoticeLevelOf(text);
+    bool replace = true;
+    if (!FReportNote.empty()) {
+        const TNoticeLevel current = NoticeLevelOf(FReportNote);
+        if (level != current)
+            replace = level > current;
+        else if (weight != FNoteWeight)
+            replace = weight > FNoteWeight;
+        else
+            // Of two failures alike, the first is the cause the store must hear of; progress
+            // notices simply follow each other.
+            replace = level < TNoticeLevel::Error;
+    }
+    std::string logLevel = logLevelNow ? logLevelNow : "";
+    if (logLevelNow == nullptr && (StartsWith(text, "⚠") || !replace)) logLevel = NoticeLevel(text);
+    if (!logLevel.empty()) WriteLog(logLevel, "수집", StripMarks(text));
+    if (!replace) return;
     FReportNote = text;
-    // A warning is written when it arises: a later notice of the same cycle replaces it on screen.
-    if (logLevelNow == nullptr && StartsWith(text, "⚠"))
-        logLevelNow = NoticeLevel(text) == "오류" ? "오류" : "주의";
-    if (logLevelNow != nullptr) {
-        WriteLog(logLevelNow, "수집", StripMarks(text));
+    FNoteWeight = weight;
+    if (!logLevel.empty()) {
         FLoggedNote = text;
-        FLoggedLevel = logLevelNow;
+        FLoggedLevel = logLevel;
     }
 }
 

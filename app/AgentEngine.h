@@ -22,6 +22,7 @@
 namespace pavona {
 
 class TSpool;
+class TSpoolFiles;
 struct TSpoolEntry;
 
 // The spool's size limit: 20 MiB.
@@ -40,6 +41,12 @@ TDateTime ParsePolicyDate(const std::string& text);
 std::string StripMarks(const std::string& text);
 // The log level word a cycle notice is written with: "오류", "주의" or "정보".
 std::string NoticeLevel(const std::string& notice);
+// How grave a notice is, by the same words the log level is chosen by ("⛔" first is a stop).
+enum class TNoticeLevel { Info = 0, Warning = 1, Error = 2, Stop = 3 };
+TNoticeLevel NoticeLevelOf(const std::string& notice);
+// What a failing notice says about the store's lines, for ordering notices of equal level: sales
+// not read or not stored weigh most, then sales not sent, then everything else.
+enum class TNoticeWeight { Other = 0, NotSent = 1, NotStored = 2 };
 // Writes a cycle notice to the agent log under "수집" (plain text, level by NoticeLevel).
 void LogCycleNotice(const std::string& notice);
 
@@ -66,8 +73,10 @@ class TAgentEngine {
     TAgentEngine& operator=(const TAgentEngine&) = delete;
 
     // ---- operations --------------------------------------------------------------------------
-    // One policy refresh and one cycle; the line /once prints.
+    // One policy refresh and one cycle; the line /once prints. LastRunOk() then tells whether the
+    // cycle ran and stored and sent what it had (the exit code of /once).
     std::string RunOnce();
+    bool LastRunOk() const { return FLastRunOk; }
     void RefreshPolicy();
     // Runs a cycle unless a flush is under way; the notice is in ReportNote() afterwards.
     void CollectIfIdle();
@@ -94,6 +103,8 @@ class TAgentEngine {
     // Tests shorten the waits of the server client and the POS reader.
     void SetHttpTimeouts(const THttpTimeouts& t) { FHttpTimeouts = t; }
     void SetPosTimeouts(int loginSec, int commandSec);
+    // Tests make single spool writes fail (a full disk) through their own file layer.
+    void UseSpoolFiles(std::shared_ptr<TSpoolFiles> files);
 
     // ---- read access for the window ----------------------------------------------------------
     const TAgentSettings& Settings() const { return FSettings; }
@@ -132,11 +143,17 @@ class TAgentEngine {
     void Render();
     std::unique_ptr<TAgentClient> MakeClient() const;
     void CollectAndSendSteps();
+    // The stored watermark, or where reading must start again when it cannot be true (logged and
+    // shown).
+    TDateTime CheckedWatermark(TDateTime now);
     bool SendCancelsOfSlice(const std::string& day, const std::vector<TSpoolEntry>& slice);
     void AfterFlush();
-    // Sets the cycle's notice. A warning ("⚠") is logged at once — with the given level word, else
-    // by NoticeLevel — since a later notice of the cycle may replace it on screen.
-    void SetNote(const std::string& text, const char* logLevelNow = nullptr);
+    // Sets the cycle's notice unless the notice already set is graver: a later, milder notice of
+    // the same cycle must never hide that lines were not stored or not sent. A warning ("⚠") is
+    // logged at once — with the given level word, else by NoticeLevel — and so is a notice that
+    // does not make it to the screen, so the log tells everything.
+    void SetNote(const std::string& text, const char* logLevelNow = nullptr,
+                 TNoticeWeight weight = TNoticeWeight::Other);
 
     IAgentView& FView;
     TAgentSettings FSettings;
@@ -176,9 +193,12 @@ class TAgentEngine {
 
     // cycle
     std::string FReportNote;
+    TNoticeWeight FNoteWeight = TNoticeWeight::Other;
+    bool FLastRunOk = false;
     bool FFlushing = false;
     std::int64_t FFlushSum = 0;
     int FPosState = 0;
+    std::string FPosError; // why this cycle could not connect to or read the POS
     std::string FCurFp;
     std::string FHoldNote;
     std::string FLoggedNote;               // the notice of this cycle already written to the agent log

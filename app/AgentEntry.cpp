@@ -81,15 +81,13 @@ int RunReport(const TCommandLine& cl, std::ostream& out) {
     return code;
 }
 
-// /install and /uninstall print their own lines; a failure is printed, the exit code stays 0.
+// /install and /uninstall print their own lines; an installer's script learns of a failed step
+// from the exit code.
 int RunInstallMode(bool install, std::ostream& out) {
     const bool ownConsole = platform::AttachConsoleOutput();
-    if (install)
-        InstallConsole(out);
-    else
-        UninstallConsole(out);
+    const bool ok = install ? InstallConsole(out) : UninstallConsole(out);
     ConsoleWait(ownConsole, out, std::cin);
-    return kExitOk;
+    return ok ? kExitOk : kExitFailed;
 }
 
 int RunOnceMode(std::ostream& out) {
@@ -98,7 +96,7 @@ int RunOnceMode(std::ostream& out) {
     TNullAgentView view;
     TAgentEngine engine(view);
     out << engine.RunOnce() << "\n";
-    return kExitOk;
+    return engine.LastRunOk() ? kExitOk : kExitFailed;
 }
 
 int RunResident(const TCommandLine& cl, std::ostream& out, const TResidentRunner& resident) {
@@ -139,8 +137,7 @@ int RunAgent(const std::vector<std::string>& args, std::ostream& out, const TRes
         return NotBuilt(out, "/maprequest 품목 지정");
     case TRunMode::SelfCheck:
         // The self check attaches the console itself and decides about the closing wait.
-        SelfCheck(cl.Arg(2), cl.Arg(3), cl.Arg(4), out);
-        return kExitOk;
+        return SelfCheck(cl.Arg(2), cl.Arg(3), cl.Arg(4), out) ? kExitOk : kExitFailed;
     case TRunMode::Resident:
         return RunResident(cl, out, resident);
     }

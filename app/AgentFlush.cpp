@@ -96,7 +96,7 @@ bool TAgentEngine::SendSalesBatch() {
             if (FBadLinesLogged.insert(days[dayIndex]).second)
                 SetNote(note, "주의");
             else
-                FReportNote = note;
+                SetNote(note, "");
         }
         offer.clear();
         candidates = 0;
@@ -113,7 +113,9 @@ bool TAgentEngine::SendSalesBatch() {
     if (offer.empty()) return false;
     const int n = static_cast<int>(offer.size());
 
+    const std::vector<std::string> offeredKeys = KeysOf(offer);
     TReportResult r = MakeClient()->SendSales(FSettings.Store, UtcStamp(Now()), JsonArray(PayloadsOf(offer)));
+    CheckAnswerAccounts(TReportKind::Sales, offer.size(), offeredKeys, r);
 
     TSendRecord rec;
     rec.At = Now();
@@ -124,6 +126,7 @@ bool TAgentEngine::SendSalesBatch() {
     rec.Accepted = r.Accepted;
     rec.Duplicated = r.Duplicated;
     rec.Rejected = r.Rejected;
+    rec.LogDetail = r.Detail;
     if (!r.Ok)
         rec.Note = r.Error;
     else if (r.Rejected > 0)
@@ -131,10 +134,10 @@ bool TAgentEngine::SendSalesBatch() {
     AppendSendRecord(rec);
 
     if (!r.Ok) {
-        SetNote("실적을 보내지 못했습니다 — " + r.Error);
+        SetNote("실적을 보내지 못했습니다 — " + r.Error, nullptr, TNoticeWeight::NotSent);
         return false;
     }
-    FSpool->MarkSent(day, KeysWithout(KeysOf(offer), r.RejectedKeys));
+    FSpool->MarkSent(day, KeysWithout(offeredKeys, r.RejectedKeys));
     for (const std::string& k : r.RejectedKeys)
         FRejectedInFlush.insert(k);
     const TDateTime today = Today();
@@ -182,6 +185,7 @@ bool TAgentEngine::SendCancelsOfSlice(const std::string& day, const std::vector<
     const int n = static_cast<int>(slice.size());
     TReportResult r =
         MakeClient()->SendCancels(FSettings.Store, UtcStamp(Now()), JsonArray(PayloadsOf(slice)));
+    CheckAnswerAccounts(TReportKind::Cancels, slice.size(), KeysOf(slice), r);
     TSendRecord rec;
     rec.At = Now();
     rec.Kind = "취소";
@@ -190,6 +194,7 @@ bool TAgentEngine::SendCancelsOfSlice(const std::string& day, const std::vector<
     rec.Ok = r.Ok;
     rec.Accepted = r.Accepted;
     rec.Rejected = r.Rejected;
+    rec.LogDetail = r.Detail;
     if (!r.Ok)
         rec.Note = r.Error;
     else if (r.Retryable)
@@ -199,7 +204,7 @@ bool TAgentEngine::SendCancelsOfSlice(const std::string& day, const std::vector<
     AppendSendRecord(rec);
 
     if (!r.Ok) {
-        SetNote("취소를 보내지 못했습니다 — " + r.Error);
+        SetNote("취소를 보내지 못했습니다 — " + r.Error, nullptr, TNoticeWeight::NotSent);
         return false;
     }
     if (r.Retryable) {

@@ -33,10 +33,14 @@ void TAgentEngine::RefreshPolicy() {
         return;
     }
     try {
-        TPolicy p = MakeClient()->FetchPolicy(FSettings.Store);
+        const std::unique_ptr<TAgentClient> client = MakeClient();
+        TPolicy p = client->FetchPolicy(FSettings.Store);
         if (!p.Ok) {
             FPolicyError = p.Error;
-            LogWarn("정책", "협회 정책을 받지 못했습니다 — " + p.Error);
+            // The operator's sentence says what to check; the transport's own reason says why.
+            const std::string why =
+                client->TransportNote().empty() ? "" : " [" + client->TransportNote() + "]";
+            LogWarn("정책", "협회 정책을 받지 못했습니다 — " + p.Error + why);
             Render();
             return;
         }

@@ -95,10 +95,14 @@ int ReportRoundTrip(int count, const std::string& spoolDir, std::ostream& out) {
     size_t next = 0;
     do {
         const size_t end = std::min(pending.size(), next + static_cast<size_t>(kBatchLines));
-        std::vector<std::string> payloads;
-        for (size_t i = next; i < end; ++i)
+        std::vector<std::string> payloads, txKeys;
+        for (size_t i = next; i < end; ++i) {
             payloads.push_back(pending[i].Payload);
-        const TReportResult r = client.SendSales(s.Store, UtcStamp(Now()), JsonArray(payloads));
+            txKeys.push_back(TxKeyOf(pending[i].Payload));
+        }
+        TReportResult r = client.SendSales(s.Store, UtcStamp(Now()), JsonArray(payloads));
+        // An answer that does not account for every line sent marks nothing.
+        CheckAnswerAccounts(TReportKind::Sales, payloads.size(), txKeys, r);
         if (!r.Ok) {
             out << "X  보내지 못했습니다 — " << r.Error << "\n";
             sendFailed = true;
@@ -139,7 +143,8 @@ int ReportRoundTrip(int count, const std::string& spoolDir, std::ostream& out) {
     v.Kind = "void";
     v.Reason = kSampleVoidReason;
     v.OccurredAtLocal = Now();
-    const TReportResult c = client.SendCancels(s.Store, UtcStamp(Now()), JsonArray({CancelJson(v)}));
+    TReportResult c = client.SendCancels(s.Store, UtcStamp(Now()), JsonArray({CancelJson(v)}));
+    CheckAnswerAccounts(TReportKind::Cancels, 1, {voidKey}, c);
     if (!c.Ok) {
         out << "X  취소를 보내지 못했습니다 — " << c.Error << "\n";
         return 2;

@@ -195,9 +195,13 @@ void ProbePos(const TAgentSettings& settings, const std::vector<std::int64_t>& d
     }
 }
 
-void SelfCheck(const std::string& fromText, const std::string& toText, const std::string& codesText,
+bool SelfCheck(const std::string& fromText, const std::string& toText, const std::string& codesText,
                std::ostream& out) {
     const bool ownConsole = platform::AttachConsoleOutput();
+    // A date given that does not read is a wrong command line (one date alone keeps yesterday).
+    const bool badArgs = (!fromText.empty() && ParseProbeDate(fromText) == 0) ||
+                         (!toText.empty() && ParseProbeDate(toText) == 0);
+    bool ok = !badArgs;
     const TAgentSettings s = LoadSettings();
     out << "Pavona 농할 에이전트 — 자가진단\n\n";
     out << "설정 파일  " << SettingsPath() << "\n";
@@ -211,6 +215,7 @@ void SelfCheck(const std::string& fromText, const std::string& toText, const std
     const bool hasPos = !Trim(s.PosConnStr).empty();
     const std::string error = ValidateSettings(s);
     if (!error.empty()) {
+        ok = false;
         out << "\nX  " << error << "\n   (협회 서버 쪽은 건너뜁니다 — POS 는 아래에서 읽어 봅니다)\n\n";
         if (hasPos)
             ProbePos(s, {}, ParseCodeList(codesText), fromText, toText, out);
@@ -242,6 +247,7 @@ void SelfCheck(const std::string& fromText, const std::string& toText, const std
                 out << "  <- 지정된 것이 없어 지원액을 전부 0 으로 보고한다";
             out << "\n";
         } else {
+            ok = false;
             out << "X  " << policy.Error << "\n";
         }
         const std::vector<std::int64_t> designated =
@@ -260,6 +266,7 @@ void SelfCheck(const std::string& fromText, const std::string& toText, const std
     }
     out.flush();
     ConsoleWait(ownConsole, out, std::cin);
+    return ok;
 }
 
 } // namespace pavona

@@ -5,10 +5,14 @@
 #include "common/Text.h"
 #include "server/ApiJson.h"
 
+#include <set>
+
 namespace pavona {
 
 const char* const kUnreadableAnswer = "협회 서버의 답을 읽지 못했습니다.";
 const char* const kHttpsRequired = "서버 주소는 https 로 시작해야 합니다.";
+const char* const kAnswerMismatch =
+    "협회 서버의 답이 보낸 줄과 맞지 않습니다 — 보낸 것으로 적지 않고 다시 보냅니다.";
 
 namespace {
 
@@ -27,12 +31,19 @@ bool IsHttpsBase(const std::string& base) {
     return base.size() > kScheme.size() && SameTextAscii(base.substr(0, kScheme.size()), kScheme);
 }
 
-// Members of a report answer that must be arrays of objects when present (null counts as absent).
-bool ArrayOfObjectsOrAbsent(const TJsonNode& n) {
-    if (!n.Present() || n.IsNull()) return true;
+// The rejected (or skipped) list: absent, or an array of objects whose "tx_key" and "reason" are
+// strings when present. Anything else (null included) cannot say which lines were refused.
+bool RefusalListReadable(const TJsonNode& n) {
+    if (!n.Present()) return true;
     if (!n.IsArray()) return false;
-    for (std::size_t i = 0; i < n.Size(); ++i)
-        if (!n.At(i).IsObject()) return false;
+    for (std::size_t i = 0; i < n.Size(); ++i) {
+        const TJsonNode e = n.At(i);
+        if (!e.IsObject()) return false;
+        for (const char* member : {"tx_key", "reason"}) {
+            const TJsonNode m = e.Member(member);
+            if (m.Present() && !m.IsString()) return false;
+        }
+    }
     return true;
 }
 
@@ -79,18 +90,23 @@ void ReadReportAnswer(TReportKind kind, const std::string& answer, TReportResult
     const char* listName = kind == TReportKind::Cancels ? "skipped" : "rejected";
     const TJsonNode list = doc.Member(listName);
     // An answer of another shape cannot say which lines were taken: nothing may be marked sent.
-    if (!doc.IsObject() || !ArrayOfObjectsOrAbsent(list)) {
+    bool readable = doc.IsObject() && RefusalListReadable(list);
+    if (readable) {
+        if (kind == TReportKind::Cancels) {
+            readable = ReadJsonCount(doc, "applied", r.Accepted);
+        } else {
+            readable =
+                ReadJsonCount(doc, "accepted", r.Accepted) && ReadJsonCount(doc, "duplicated", r.Duplicated);
+        }
+    }
+    if (!readable) {
         r.Ok = false;
+        r.Accepted = r.Duplicated = 0;
         r.Error = kUnreadableAnswer;
+        r.Detail = "답: " + Utf8Left(answer, 160);
         return;
     }
     r.Ok = true;
-    if (kind == TReportKind::Cancels) {
-        r.Accepted = ReadJsonInt(doc, "applied");
-    } else {
-        r.Accepted = ReadJsonInt(doc, "accepted");
-        r.Duplicated = ReadJsonInt(doc, "duplicated");
-    }
     r.Rejected = static_cast<int>(list.Size());
     for (std::size_t i = 0; i < list.Size(); ++i) {
         const TJsonNode e = list.At(i);
@@ -105,6 +121,41 @@ void ReadReportAnswer(TReportKind kind, const std::string& answer, TReportResult
             }
         }
     }
+}
+
+std::string AnswerMismatch(TReportKind kind, const TReportResult& r, std::size_t sent,
+                           const std::vector<std::string>& keys) {
+    const char* listName = kind == TReportKind::Cancels ? "건너뜀" : "거절";
+    const std::string counts =
+        kind == TReportKind::Cancels
+            ? Fmt("보낸 %zu줄 · 반영 %d · %s %d", sent, r.Accepted, listName, r.Rejected)
+            : Fmt("보낸 %zu줄 · 받음 %d · 중복 %d · %s %d", sent, r.Accepted, r.Duplicated, listName,
+                  r.Rejected);
+    const long long answered = static_cast<long long>(r.Accepted) + r.Duplicated + r.Rejected;
+    if (answered != static_cast<long long>(sent)) return "답의 수가 보낸 줄 수와 다릅니다 (" + counts + ")";
+    if (keys.empty()) return {};
+    // Each refused key must take one line of the batch: a key named twice, or one the batch does
+    // not hold, would leave a line that was never answered to be marked sent.
+    std::multiset<std::string> left(keys.begin(), keys.end());
+    for (const std::string& k : r.RejectedKeys) {
+        if (k.empty() && kind == TReportKind::Cancels) continue; // unnamed skips mark nothing by key
+        const auto it = left.find(k);
+        if (it == left.end())
+            return Fmt("%s된 줄 [%s]이 보낸 줄에 없습니다 (", listName, Utf8Left(k, 60).c_str()) + counts +
+                   ")";
+        left.erase(it);
+    }
+    return {};
+}
+
+void CheckAnswerAccounts(TReportKind kind, std::size_t sent, const std::vector<std::string>& keys,
+                         TReportResult& r) {
+    if (!r.Ok) return;
+    const std::string why = AnswerMismatch(kind, r, sent, keys);
+    if (why.empty()) return;
+    r.Ok = false;
+    r.Error = kAnswerMismatch;
+    r.Detail = why;
 }
 
 TAgentClient::TAgentClient(const std::string& baseUrl, const std::string& key)
@@ -131,6 +182,7 @@ bool TAgentClient::Login() {
         FHttp->Post(FBase + "/api/auth/agent", kFormType, "key=" + THttpSession::UrlEncode(FKey));
     if (!a.Answered) {
         FLoginNote = a.Description();
+        FTransportNote = FLoginNote;
         return false;
     }
     FLoginStatus = a.Status;
@@ -148,6 +200,7 @@ bool TAgentClient::Login() {
 bool TAgentClient::Request(const std::string& path, const std::string* json, int& status,
                            std::string& answer) {
     answer.clear();
+    FTransportNote.clear();
     if (SessionCookieCount() == 0 && !Login()) {
         status = FLoginStatus;
         answer = FLoginNote;
@@ -158,6 +211,7 @@ bool TAgentClient::Request(const std::string& path, const std::string* json, int
         if (!a.Answered) {
             status = 0;
             answer.clear();
+            FTransportNote = a.Description();
             return false;
         }
         status = a.Status;
@@ -196,6 +250,7 @@ TReportResult TAgentClient::SendReport(TReportKind kind, const std::string& path
     r.Ok = PostJson(path, body, r.Status, answer);
     if (!r.Ok) {
         r.Error = ServerErrorText(r.Status, answer);
+        r.Detail = FTransportNote;
         return r;
     }
     ReadReportAnswer(kind, answer, r);
@@ -235,6 +290,7 @@ TReportResult TAgentClient::SendStatus(const std::string& store, const std::stri
     }
     r.Status = status;
     r.Error = ServerErrorText(status, answer);
+    r.Detail = FTransportNote;
     return r;
 }
 

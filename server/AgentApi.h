@@ -27,10 +27,15 @@ struct TReportResult {
     bool SkippedKeysNamed = true;
     std::string FirstReason;
     bool Retryable = false;
+    // For the agent log only: the transport's own reason when no answer came (time-out, refused,
+    // TLS failure, answer too large), or how an answer failed to account for its batch.
+    std::string Detail;
 };
 
 // The text shown when a 200 answer is not the JSON object it should be.
 extern const char* const kUnreadableAnswer;
+// The text shown when a readable answer does not account for the lines that were sent.
+extern const char* const kAnswerMismatch;
 // The text of every operation whose base URL is not https:// (nothing is sent then).
 extern const char* const kHttpsRequired;
 
@@ -47,6 +52,17 @@ enum class TReportKind { Sales, Coupons, Cancels };
 // Reads a 200 answer of the sales, coupons or cancels endpoint into `r` (Ok set to whether it
 // was readable, Error set when not).
 void ReadReportAnswer(TReportKind kind, const std::string& answer, TReportResult& r);
+// Whether a readable answer accounts for exactly the batch it answers: the counts add up to the
+// lines sent, and every rejected (or skipped) key names a line of the batch, each once. `keys`
+// are the batch's keys in order (empty for coupons, which are checked by count only). Returns
+// empty when it does, else why not, with the counts, for the log. Nothing of a batch whose answer
+// does not account for it may be marked sent: the lines it left out would be lost.
+std::string AnswerMismatch(TReportKind kind, const TReportResult& r, std::size_t sent,
+                           const std::vector<std::string>& keys);
+// Applies AnswerMismatch to an Ok result: when the answer does not account for the batch, the
+// result becomes a failure with kAnswerMismatch as its error and the reason in Detail.
+void CheckAnswerAccounts(TReportKind kind, std::size_t sent, const std::vector<std::string>& keys,
+                         TReportResult& r);
 
 class TAgentClient {
   public:
@@ -61,6 +77,8 @@ class TAgentClient {
     // The last login attempt, for diagnostics: its status (0 without answer) and why it failed.
     int LoginStatus() const { return FLoginStatus; }
     const std::string& LoginNote() const { return FLoginNote; }
+    // Why the last request got no answer at all (libcurl's name and message), empty when it did.
+    const std::string& TransportNote() const { return FTransportNote; }
     // Cookies the session holds now (the self check shows whether a session was opened).
     std::size_t SessionCookieCount() const;
 
@@ -96,6 +114,7 @@ class TAgentClient {
     std::unique_ptr<THttpSession> FHttp;
     int FLoginStatus = 0;
     std::string FLoginNote;
+    std::string FTransportNote;
 };
 
 } // namespace pavona

@@ -116,6 +116,16 @@ int ReadJsonInt(const TJsonNode& obj, std::string_view name, int def) {
     return static_cast<int>(x);
 }
 
+bool ReadJsonCount(const TJsonNode& obj, std::string_view name, int& out) {
+    out = 0;
+    const Json* v = Node(obj.Member(name));
+    if (!v) return true;
+    std::int64_t x = 0;
+    if (!v->is_number() || !IntegerOf(*v, 0, std::numeric_limits<int>::max(), x)) return false;
+    out = static_cast<int>(x);
+    return true;
+}
+
 std::int64_t ReadJsonInt64(const TJsonNode& obj, std::string_view name, std::int64_t def) {
     const Json* v = Node(obj.Member(name));
     std::int64_t x = 0;

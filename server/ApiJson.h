@@ -46,6 +46,9 @@ std::string ReadJsonString(const TJsonNode& obj, std::string_view name, const st
 int ReadJsonInt(const TJsonNode& obj, std::string_view name, int def = 0);
 std::int64_t ReadJsonInt64(const TJsonNode& obj, std::string_view name, std::int64_t def = 0);
 bool ReadJsonBool(const TJsonNode& obj, std::string_view name, bool def = false);
+// A count member of a server answer: absent gives 0; otherwise it must be a JSON number with no
+// fraction from 0 to INT_MAX (a string, null, a negative or fractional number gives false).
+bool ReadJsonCount(const TJsonNode& obj, std::string_view name, int& out);
 // Empty for an absent value or JSON null; otherwise the string itself, the number's text or
 // "true"/"false". Objects and arrays have no text and give empty.
 std::string JsonValueText(const TJsonNode& value);

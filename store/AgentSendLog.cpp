@@ -69,7 +69,8 @@ void AppendSendRecordTo(const std::string& path, const TSendRecord& r) {
                             r.Duplicated, r.Rejected, r.FileDay.c_str()));
     else
         LogError("전송",
-                 Fmt("%s %d줄 실패 — %s (%s)", r.Kind.c_str(), r.Lines, r.Note.c_str(), r.FileDay.c_str()));
+                 Fmt("%s %d줄 실패 — %s (%s)%s", r.Kind.c_str(), r.Lines, r.Note.c_str(), r.FileDay.c_str(),
+                     r.LogDetail.empty() ? "" : (" [" + r.LogDetail + "]").c_str()));
 }
 
 void AppendSendRecord(const TSendRecord& r) {

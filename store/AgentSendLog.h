@@ -20,6 +20,9 @@ struct TSendRecord {
     int Rejected = 0;
     bool Ok = false;
     std::string Note;
+    // Written to the agent log beside the note, never to the send log: the transport's reason or
+    // why an answer was refused.
+    std::string LogDetail;
 };
 
 std::string SendLogPath();

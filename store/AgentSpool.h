@@ -66,7 +66,9 @@ class TSpool {
     bool SetWatermark(TDateTime t);
     TDateTime Since();
     bool SetSinceOnce(TDateTime t);
-    bool CheckPoint(const std::string& got, bool& pinned, std::string& have);
+    // Whether this spool belongs to the point `got` (pinning it on first use). False with `fault`
+    // set when the pinned point cannot be read or written: that is a disk problem, not a mismatch.
+    bool CheckPoint(const std::string& got, bool& pinned, std::string& have, std::string* fault = nullptr);
     std::string Held();
     bool SetHeld(const std::string& fingerprint);
 

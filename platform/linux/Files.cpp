@@ -20,7 +20,8 @@ std::string HomeDir() {
     return {};
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
+bool WriteAll(int fd, const char* data, size_t size, size_t* written = nullptr) {
+    if (written) *written = 0;
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
         if (n < 0) {
@@ -29,6 +30,7 @@ bool WriteAll(int fd, const char* data, size_t size) {
         }
         data += n;
         size -= static_cast<size_t>(n);
+        if (written) *written += static_cast<size_t>(n);
     }
     return true;
 }
@@ -131,8 +133,21 @@ bool AppendToFile(const std::string& path, const std::string& bytes, bool durabl
     const bool existed = FileExists(path);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) return false;
-    bool ok = WriteAll(fd, bytes.data(), bytes.size());
+    struct stat before;
+    const bool sized = ::fstat(fd, &before) == 0;
+    size_t written = 0;
+    bool ok = WriteAll(fd, bytes.data(), bytes.size(), &written);
     if (ok && durable) ok = ::fsync(fd) == 0;
+    if (!ok && written > 0 && sized) {
+        // A full disk may take half a line. Left there it would later read as a damaged line,
+        // although the caller writes the whole line again: the file goes back to what it was.
+        // Our bytes are the last ones in the file unless another writer appended after them.
+        struct stat after;
+        if (::fstat(fd, &after) == 0 && after.st_size >= before.st_size + static_cast<off_t>(written)) {
+            const off_t start = after.st_size - static_cast<off_t>(written);
+            if (start >= before.st_size && ::ftruncate(fd, start) == 0 && durable) ::fsync(fd);
+        }
+    }
     ok = ::close(fd) == 0 && ok;
     if (ok && durable && !existed) ok = SyncDir(ParentDir(path));
     return ok;

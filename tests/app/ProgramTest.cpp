@@ -1,4 +1,5 @@
 // The pavona-agent executable run as a store's PC would run it.
+#include "config/AgentInstall.h"
 #include "platform/Platform.h"
 #include "tests/support/TestSupport.h"
 
@@ -22,7 +23,8 @@ TEST_F(ProgramTest, OnceWithIncompleteSettingsPrintsWhatIsMissing) {
                     "[server]\r\nstore=1234567890\r\n[pos]\r\nconn=\r\n");
     for (const char* mode : {"/once", "/ONCE", "/Once"}) {
         const auto r = Run({mode});
-        EXPECT_EQ(r.ExitCode, 0) << mode;
+        // No cycle ran: an installer's script must not take it for a report.
+        EXPECT_EQ(r.ExitCode, 1) << mode;
         EXPECT_EQ(r.Out, "설정이 비었다 — 사업자번호 있음 · 인증키 없음 · POS 접속 없음\n") << mode;
     }
 }
@@ -42,6 +44,17 @@ TEST_F(ProgramTest, MapRequestIsNotBuiltYetAndNeverClaimsSuccess) {
     EXPECT_NE(r.Out.find("아직 준비되지 않았습니다"), std::string::npos);
 }
 
+// An installer's script learns of a failed copy from the exit code, not only from the printed X.
+TEST_F(ProgramTest, InstallThatCannotCopyEndsWithCodeOne) {
+    // A folder that is not empty stands where the program should go: nothing can replace it.
+    ASSERT_TRUE(platform::MakeDirs(InstalledExe()));
+    test::WriteFile(platform::JoinPath(InstalledExe(), "keep.txt"), "x");
+    const auto r = Run({"/install"});
+    EXPECT_EQ(r.ExitCode, 1) << r.Out;
+    EXPECT_NE(r.Out.find("  X   복사하지 못했습니다 — "), std::string::npos) << r.Out;
+    EXPECT_FALSE(platform::AutoStartEntryExists());
+}
+
 // The console modes run as a store's installer would run them, in a temporary home.
 TEST_F(ProgramTest, UninstallTwiceAndASelfCheckWithoutSettings) {
     for (int round = 0; round < 2; ++round) {
@@ -52,7 +65,7 @@ TEST_F(ProgramTest, UninstallTwiceAndASelfCheckWithoutSettings) {
             << r.Out;
     }
     const auto check = Run({"/selfcheck"});
-    EXPECT_EQ(check.ExitCode, 0);
+    EXPECT_EQ(check.ExitCode, 1); // settings that cannot work
     EXPECT_NE(check.Out.find("  인증키    0자 (비었다 — 설정에서 넣거나 복호화가 실패했다)\n"),
               std::string::npos)
         << check.Out;

@@ -69,5 +69,40 @@ TEST(LastFullDays, WholeDaysOnlyAndTheMostRecentN) {
     EXPECT_TRUE(LastFullDays(3, At(3, 0, 0), At(3, 0, 0)).empty());
 }
 
+TEST(CollectWindow, AWatermarkThatCannotBeTrueIsReadAgainFromWhereItMustBe) {
+    const struct {
+        const char* what;
+        TDateTime watermark, since, collectFrom, newest;
+        TWatermarkFault fault;
+        TDateTime readFrom;
+    } cases[] = {
+        {"no watermark yet", 0, 0, At(-3, 8, 0), 0, TWatermarkFault::None, 0},
+        {"an ordinary watermark", At(0, 9, 0), At(-2, 9, 0), At(-3, 8, 0), 0, TWatermarkFault::None, 0},
+        {"exactly now", At(0, 10, 0), At(-2, 9, 0), 0, 0, TWatermarkFault::None, 0},
+        {"before the association's start but after since", At(-2, 10, 0), At(-2, 9, 0), At(-1, 0, 0), 0,
+         TWatermarkFault::None, 0},
+        {"before both starts: the later one", At(-3650, 9, 0), At(-2, 9, 0), At(-3, 8, 0), 0,
+         TWatermarkFault::BeforeStart, At(-2, 9, 0)},
+        {"before both, the association's start later", At(-3650, 9, 0), At(-2, 9, 0), At(-1, 8, 0), 0,
+         TWatermarkFault::BeforeStart, At(-1, 8, 0)},
+        {"before since, no association start", At(-3650, 9, 0), At(-2, 9, 0), 0, 0,
+         TWatermarkFault::BeforeStart, At(-2, 9, 0)},
+        {"no start known: nothing to hold it to", At(-3650, 9, 0), 0, 0, 0, TWatermarkFault::None, 0},
+        {"later than now: the newest spooled sale", At(3650, 9, 0), At(-2, 9, 0), 0, At(0, 9, 12),
+         TWatermarkFault::AfterNow, At(0, 9, 12)},
+        {"later than now, nothing spooled: a day back", At(3650, 9, 0), At(-2, 9, 0), 0, 0,
+         TWatermarkFault::AfterNow, At(-1, 10, 0)},
+        {"a second later than now", At(0, 10, 0, 1), At(-2, 9, 0), 0, At(0, 9, 40), TWatermarkFault::AfterNow,
+         At(0, 9, 40)},
+    };
+    const TDateTime now = At(0, 10, 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const TWatermarkCheck r = CheckWatermark(c.watermark, c.since, c.collectFrom, now, c.newest);
+        EXPECT_EQ(r.Fault, c.fault);
+        EXPECT_EQ(ToMSecs(r.ReadFrom), ToMSecs(c.readFrom));
+    }
+}
+
 } // namespace
 } // namespace pavona

@@ -34,7 +34,7 @@ TEST_F(SelfCheckTest, AnInvalidStoreNumberSkipsTheServerButStillProbesThePos) {
     const demopos::TDemoSummary demo = MakePos();
     SaveCompleteSettings("12-345-6789", kKey);
     const ModeRun r = Run({"/selfcheck", "2025-10-01", "2025-10-08"});
-    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_EQ(r.ExitCode, 1);
     ASSERT_TRUE(StartsWith(r.Out, "Pavona 농할 에이전트 — 자가진단\n\n"
                                   "설정 파일  " +
                                       SettingsPath() +
@@ -132,7 +132,7 @@ TEST_F(SelfCheckTest, ARefusedLoginIsShownAndThePosIsStillProbed) {
     MakePos(2, 10);
     SaveCompleteSettings(kStore, "wrong-key");
     const ModeRun r = Run({"/selfcheck", "2025-10-01", "2025-10-03"});
-    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_EQ(r.ExitCode, 1);
     const std::vector<std::string> server = LinesFrom(r.Out, "협회 서버에 물어봅니다...");
     ASSERT_GE(server.size(), 6u) << r.Out;
     EXPECT_EQ(server[1], "  세션 쿠키 0개");
@@ -178,11 +178,36 @@ TEST_F(SelfCheckTest, TheProbeWindowAndWhereTheProbeStops) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         const ModeRun r = Run(c.Args);
-        EXPECT_EQ(r.ExitCode, 0);
+        EXPECT_EQ(r.ExitCode, 1); // the settings are invalid in every case
         EXPECT_NE(r.Out.find("\n" + c.Window + "\n"), std::string::npos) << r.Out;
         if (c.Stops) {
             EXPECT_EQ(LastLine(r.Out), c.Window);
         }
+    }
+}
+
+// With settings that work, only a date that does not read makes the check fail.
+TEST_F(SelfCheckTest, TheExitCodeTellsAnInstallersScriptWhetherTheCheckPassed) {
+    StartServer();
+    MakePos(2, 5);
+    SaveCompleteSettings();
+    const struct {
+        const char* Name;
+        std::vector<std::string> Args;
+        int Code;
+    } cases[] = {
+        {"a window", {"/selfcheck", "2025-10-01", "2025-10-03"}, 0},
+        {"no window", {"/selfcheck"}, 0},
+        {"one date alone", {"/selfcheck", "2025-10-01"}, 0},
+        {"a date that does not read", {"/selfcheck", "2025-1-01", "2025-10-03"}, 1},
+        {"a second date that does not read", {"/selfcheck", "2025-10-01", "tomorrow"}, 1},
+        {"one date alone that does not read", {"/selfcheck", "yesterday"}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const ModeRun r = Run(c.Args);
+        EXPECT_EQ(r.ExitCode, c.Code) << r.Out;
+        EXPECT_NE(r.Out.find("ok 정책을 받았습니다\n"), std::string::npos) << r.Out;
     }
 }
 
@@ -213,7 +238,7 @@ TEST_F(SelfCheckTest, PosFailuresAreNamedAndStopTheProbe) {
         s.AutoStart = false;
         ASSERT_TRUE(SaveSettings(s, &error)) << error;
         const ModeRun r = Run({"/selfcheck"});
-        EXPECT_EQ(r.ExitCode, 0);
+        EXPECT_EQ(r.ExitCode, 1); // store "x" is not a valid number
         EXPECT_TRUE(StartsWith(LastLine(r.Out), c.Last)) << r.Out;
     }
 }

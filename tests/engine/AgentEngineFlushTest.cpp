@@ -107,15 +107,18 @@ TEST_F(EngineFlushTest, RejectedLinesStayPendingWithoutBlockingLaterLinesAndDays
     EXPECT_EQ(ElementsPerRequest("/api/agent/sales", "lines"), (std::vector<std::size_t>{1, 1}));
 }
 
-TEST_F(EngineFlushTest, DamagedSpoolLinesAreLoggedEvenWhenALaterNoticeReplacesThem) {
+TEST_F(EngineFlushTest, DamagedSpoolLinesStayTheNoticeWhileTheSendIsLogged) {
     Spool("2026-10-05", 3, "R");
     ASSERT_TRUE(
         platform::AppendToFile(FEngine->Spool().SpoolPath("2026-10-05"), "R:9\tdeadbeef\t{\"x\":1}\r\n"));
     FEngine->FlushSpool();
-    EXPECT_EQ(FEngine->ReportNote(), "실적 3줄을 협회로 보냈습니다 (중복 0).");
-    // Logged as a warning, not lost behind the send notice.
+    // A line that cannot be read is graver than lines that went out: the send does not hide it.
+    EXPECT_EQ(FEngine->ReportNote(), "⚠ 보관 파일에서 1줄을 읽지 못했습니다 — 협회에 알려 주세요.");
+    EXPECT_EQ(FServer->Summary(kStore).Accepted, 3);
     EXPECT_NE(LogText().find("주의  수집  보관 파일에서 1줄을 읽지 못했습니다 — 협회에 알려 주세요."),
               std::string::npos)
+        << LogText();
+    EXPECT_NE(LogText().find("정보  수집  실적 3줄을 협회로 보냈습니다 (중복 0)."), std::string::npos)
         << LogText();
 }
 
@@ -141,7 +144,9 @@ TEST_F(EngineFlushTest, AFullSpoolStopsCollectingButStillSendsAndTheWarningIsLog
     auto engine = MakeEngine(); // measures the folder afresh
     engine->RefreshPolicy();
     engine->CollectIfIdle();
-    EXPECT_EQ(engine->ReportNote(), "실적 3줄을 협회로 보냈습니다 (중복 0).");
+    // The lines already kept still go out, but the notice stays on what stopped.
+    EXPECT_EQ(engine->ReportNote(), "⚠ 보관 공간이 찼습니다 — 수집을 멈췄습니다. 협회에 연락해 주세요.");
+    EXPECT_EQ(FServer->Summary(kStore).Accepted, 3);
     EXPECT_EQ(engine->LastCollectAt(), 0);
     EXPECT_NE(LogText().find("오류  수집  보관 공간이 찼습니다 — 수집을 멈췄습니다. 협회에 연락해 주세요."),
               std::string::npos)

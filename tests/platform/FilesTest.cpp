@@ -7,10 +7,35 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <sys/resource.h>
 #include <thread>
 
 namespace pavona::platform {
 namespace {
+
+// While it lives, no file of this process may grow beyond `bytes`: a write past that is cut short
+// and the next one fails, as on a full disk.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &FOld);
+        FOldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim = FOld;
+        lim.rlim_cur = bytes;
+        FSet = setrlimit(RLIMIT_FSIZE, &lim) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &FOld);
+        std::signal(SIGXFSZ, FOldSignal);
+    }
+    bool Set() const { return FSet; }
+
+  private:
+    rlimit FOld{};
+    void (*FOldSignal)(int) = nullptr;
+    bool FSet = false;
+};
 
 TEST(FilesTest, DataFolderPrecedence) {
     struct Case {
@@ -75,6 +100,28 @@ TEST(FilesTest, AppendsAreWholeAndInOrder) {
         ASSERT_FALSE(line.empty());
         ASSERT_EQ(std::count(line.begin(), line.end(), line[0]), static_cast<long>(line.size()));
         ASSERT_EQ((line.size() - 1000) % 37, 0u);
+    }
+}
+
+TEST(FilesTest, AnAppendCutShortLeavesTheFileAsItWas) {
+    for (const bool durable : {true, false}) {
+        SCOPED_TRACE(durable ? "durable" : "not durable");
+        test::TempDir dir;
+        const std::string path = dir.File("spool-2026-10-06.jsonl");
+        ASSERT_TRUE(AppendToFile(path, "731:1\t1\t{}\r\n", durable));
+        {
+            // Room for five more bytes only: the line would be torn after "731:2".
+            FileSizeLimit limit(static_cast<rlim_t>(FileSize(path)) + 5);
+            ASSERT_TRUE(limit.Set());
+            EXPECT_FALSE(AppendToFile(path, "731:2\t2\t{}\r\n", durable));
+            EXPECT_FALSE(
+                AppendToFile(dir.File("new.jsonl"), "731:3\t3\t{\"name\":\"a longer line\"}\r\n", durable));
+        }
+        EXPECT_EQ(test::ReadFile(path), "731:1\t1\t{}\r\n");
+        EXPECT_EQ(test::ReadFile(dir.File("new.jsonl")), "");
+        // Once there is room again the same line is written whole, right after the first.
+        ASSERT_TRUE(AppendToFile(path, "731:2\t2\t{}\r\n", durable));
+        EXPECT_EQ(test::ReadFile(path), "731:1\t1\t{}\r\n731:2\t2\t{}\r\n");
     }
 }
 

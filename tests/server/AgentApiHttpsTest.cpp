@@ -219,6 +219,41 @@ TEST_F(AgentApiHttpsTest, NoAnswerInTimeIsNoAnswer) {
     EXPECT_EQ(d.Error, kNoConnection);
 }
 
+// The operator reads one sentence for every answer that did not come; the log needs the
+// transport's own reason beside it to tell a slow server from a refused or oversized answer.
+TEST_F(AgentApiHttpsTest, AReportWithoutAnswerKeepsTheTransportsReason) {
+    TAgentClient client(FServer->BaseUrl(), kKey);
+    client.SetTimeouts({5000, 1000});
+    ASSERT_TRUE(client.SendStatus(kStore, kTime, kStatusFields).Ok);
+    EXPECT_EQ(client.TransportNote(), "");
+
+    RefFault slow;
+    slow.DelayMs = 3000;
+    RefFault drop;
+    drop.Drop = true;
+    RefFault huge;
+    huge.Status = 200;
+    huge.Body = std::string(THttpSession::kMaxAnswerBytes + 1, ' ');
+    const struct {
+        const char* Name;
+        RefFault Fault;
+        const char* Reason;
+    } cases[] = {
+        {"time-out", slow, "CURLE_OPERATION_TIMEDOUT: "},
+        {"dropped", drop, "CURLE_"},
+        {"answer too large", huge, "answer larger than 67108864 bytes refused"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ASSERT_TRUE(FServer->Fault("/api/agent/sales", c.Fault)) << FServer->LastError();
+        const TReportResult r = client.SendSales(kStore, kTime, "[" + LineJson("7:1", 600) + "]");
+        EXPECT_FALSE(r.Ok);
+        EXPECT_EQ(r.Status, 0);
+        EXPECT_EQ(r.Error, kNoConnection);
+        EXPECT_NE(r.Detail.find(c.Reason), std::string::npos) << r.Detail;
+    }
+}
+
 TEST_F(AgentApiHttpsTest, CertificateFromAnUnknownAuthorityIsRefused) {
     test::TempDir dir;
     const test::ProcessResult made =

@@ -98,7 +98,6 @@ TEST(AgentApiTest, ReportAnswers) {
          "bad_qty",
          false},
         {TReportKind::Coupons, R"({"duplicated":2})", true, 0, 2, 0, {}, "", false},
-        {TReportKind::Sales, R"({"accepted":"4","rejected":null})", true, 4, 0, 0, {}, "", false},
         {TReportKind::Sales, R"({})", true, 0, 0, 0, {}, "", false},
         {TReportKind::Cancels,
          R"({"applied":2,"skipped":[{"tx_key":"9:1","reason":"record_unknown"}]})",
@@ -135,6 +134,15 @@ TEST(AgentApiTest, ReportAnswers) {
         {TReportKind::Coupons, "null", false, 0, 0, 0, {}, "", false},
         {TReportKind::Sales, R"({"accepted":1,"rejected":"7:1"})", false, 0, 0, 0, {}, "", false},
         {TReportKind::Sales, R"({"accepted":1,"rejected":["7:1"]})", false, 0, 0, 0, {}, "", false},
+        // A member of another type than the protocol's cannot be counted on either.
+        {TReportKind::Sales, R"({"accepted":"4","rejected":[]})", false, 0, 0, 0, {}, "", false},
+        {TReportKind::Sales, R"({"accepted":"lots"})", false, 0, 0, 0, {}, "", false},
+        {TReportKind::Sales, R"({"accepted":4,"rejected":null})", false, 0, 0, 0, {}, "", false},
+        {TReportKind::Sales, R"({"accepted":-1,"duplicated":5})", false, 0, 0, 0, {}, "", false},
+        {TReportKind::Coupons, R"({"accepted":1.5})", false, 0, 0, 0, {}, "", false},
+        {TReportKind::Sales, R"({"duplicated":null})", false, 0, 0, 0, {}, "", false},
+        {TReportKind::Sales, R"({"rejected":[{"tx_key":7,"reason":"x"}]})", false, 0, 0, 0, {}, "", false},
+        {TReportKind::Cancels, R"({"applied":true})", false, 0, 0, 0, {}, "", false},
         {TReportKind::Cancels,
          R"({"applied":1,"skipped":{"reason":"record_unknown"}})",
          false,
@@ -157,6 +165,54 @@ TEST(AgentApiTest, ReportAnswers) {
         EXPECT_EQ(r.RejectedKeys, c.Keys);
         EXPECT_EQ(r.FirstReason, c.FirstReason);
         EXPECT_EQ(r.Retryable, c.Retryable);
+    }
+}
+
+TEST(AgentApiTest, OnlyAnAnswerThatAccountsForTheWholeBatchMarksAnything) {
+    const std::vector<std::string> batch = {"7:1", "7:2", "7:3"};
+    const struct {
+        const char* Name;
+        TReportKind Kind;
+        const char* Answer;
+        bool Accounts;
+    } cases[] = {
+        {"all taken", TReportKind::Sales, R"({"accepted":2,"duplicated":1,"rejected":[]})", true},
+        {"zero members left out", TReportKind::Sales, R"({"accepted":3})", true},
+        {"one named refusal", TReportKind::Sales,
+         R"({"accepted":2,"rejected":[{"tx_key":"7:2","reason":"bad_qty"}]})", true},
+        {"empty answer", TReportKind::Sales, R"({})", false},
+        {"fewer than sent", TReportKind::Sales, R"({"accepted":2})", false},
+        {"more than sent", TReportKind::Sales, R"({"accepted":3,"duplicated":1})", false},
+        {"refusal of a line not sent", TReportKind::Sales,
+         R"({"accepted":2,"rejected":[{"tx_key":"8:1","reason":"x"}]})", false},
+        {"refusal without its key", TReportKind::Sales, R"({"accepted":2,"rejected":[{"reason":"x"}]})",
+         false},
+        {"one line refused twice", TReportKind::Sales,
+         R"({"accepted":1,"rejected":[{"tx_key":"7:1","reason":"x"},{"tx_key":"7:1","reason":"x"}]})", false},
+        {"corrections all answered", TReportKind::Cancels,
+         R"({"applied":2,"skipped":[{"reason":"record_unknown"}]})", true},
+        {"corrections short", TReportKind::Cancels, R"({"applied":2})", false},
+        {"correction skipped that was not sent", TReportKind::Cancels,
+         R"({"applied":2,"skipped":[{"tx_key":"9:9","reason":"already_void"}]})", false},
+        {"coupons by count", TReportKind::Coupons, R"({"accepted":1,"duplicated":2})", true},
+        {"coupons short", TReportKind::Coupons, R"({"accepted":1})", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TReportResult r;
+        ReadReportAnswer(c.Kind, c.Answer, r);
+        ASSERT_TRUE(r.Ok);
+        const std::vector<std::string> keys =
+            c.Kind == TReportKind::Coupons ? std::vector<std::string>{} : batch;
+        CheckAnswerAccounts(c.Kind, batch.size(), keys, r);
+        EXPECT_EQ(r.Ok, c.Accounts);
+        if (c.Accounts) {
+            EXPECT_EQ(r.Error, "");
+        } else {
+            EXPECT_EQ(r.Error, kAnswerMismatch);
+            // The log learns the counts.
+            EXPECT_NE(r.Detail.find("보낸 3줄"), std::string::npos) << r.Detail;
+        }
     }
 }
 

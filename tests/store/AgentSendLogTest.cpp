@@ -91,7 +91,8 @@ TEST_F(AgentSendLogTest, RecordsAreAppendedByteExactAndLogged) {
     ScopedClock use(clock);
     EXPECT_EQ(SendLogPath(), DataDir() + "/spool/sendlog.tsv");
 
-    TSendRecord ok{EncodeDateTime(2026, 10, 6, 9, 40, 0, 900), "실적", "2026-10-06", 1, 1, 0, 0, true, ""};
+    TSendRecord ok{
+        EncodeDateTime(2026, 10, 6, 9, 40, 0, 900), "실적", "2026-10-06", 1, 1, 0, 0, true, "", ""};
     TSendRecord fail{EncodeDateTime(2026, 10, 6, 9, 41, 2),
                      "취소",
                      "2026-10-06-cancel",
@@ -100,7 +101,8 @@ TEST_F(AgentSendLogTest, RecordsAreAppendedByteExactAndLogged) {
                      0,
                      0,
                      false,
-                     "서버\t응답\r\n없음\n끝"};
+                     "서버\t응답\r\n없음\n끝",
+                     ""};
     AppendSendRecord(ok);
     AppendSendRecord(fail);
     EXPECT_EQ(test::ReadFile(SendLogPath()),
@@ -126,9 +128,11 @@ TEST_F(AgentSendLogTest, AFailedAppendIsStillLogged) {
     ScopedClock use(clock);
     platform::MakeDirs(DataDir());
     test::WriteFile(DataDir() + "/spool", "a file where the folder should be");
+    // The transport's reason goes to the agent log beside the operator's text.
     AppendSendRecord(TSendRecord{EncodeDateTime(2026, 10, 6, 9, 40, 0), "실적", "2026-10-06", 5, 0, 0, 0,
-                                 false, "연결 실패"});
-    EXPECT_EQ(LogText(), "2026-10-06 09:40:01.000  오류  전송  실적 5줄 실패 — 연결 실패 (2026-10-06)\r\n");
+                                 false, "연결 실패", "CURLE_COULDNT_CONNECT: refused"});
+    EXPECT_EQ(LogText(), "2026-10-06 09:40:01.000  오류  전송  실적 5줄 실패 — 연결 실패 (2026-10-06) "
+                         "[CURLE_COULDNT_CONNECT: refused]\r\n");
     EXPECT_TRUE(ReadSendLog(10).empty());
 }
 
@@ -145,9 +149,9 @@ TEST_F(AgentSendLogTest, DamagedLinesArePassedOver) {
     const std::vector<TSendRecord> back = ReadSendLog(2000);
     ASSERT_EQ(back.size(), 2u);
     ExpectSame(back[0], TSendRecord{EncodeDateTime(2026, 10, 6, 9, 0, 2), "취소", "2026-10-06-cancel", 0, 1,
-                                    0, 1, false, ""});
-    ExpectSame(back[1],
-               TSendRecord{EncodeDateTime(2026, 10, 6, 9, 0, 1), "실적", "2026-10-06", 2, 2, 0, 0, true, ""});
+                                    0, 1, false, "", ""});
+    ExpectSame(back[1], TSendRecord{EncodeDateTime(2026, 10, 6, 9, 0, 1), "실적", "2026-10-06", 2, 2, 0, 0,
+                                    true, "", ""});
 }
 
 TEST_F(AgentSendLogTest, LargeLogsAreReadNewestFirstFromTheEnd) {
