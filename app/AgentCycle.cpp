@@ -83,6 +83,7 @@ void TAgentEngine::CollectAndSend() {
 void TAgentEngine::CollectAndSendSteps() {
     FReportNote.clear();
     FNoteWeight = TNoticeWeight::Other;
+    FCycleFailed = false;
     FLoggedNote.clear();
     FPosError.clear();
     FCurFp.clear();
@@ -95,12 +96,14 @@ void TAgentEngine::CollectAndSendSteps() {
         return;
     }
     if (FPointId.empty()) {
+        FCycleFailed = true;
         SetNote(kNoPointNote);
         return;
     }
     bool pinned = false;
     std::string have, pointFault;
     if (!FSpool->CheckPoint(FPointId, pinned, have, &pointFault)) {
+        FCycleFailed = true;
         if (!pointFault.empty()) {
             LogError("수집", StripMarks(kPointWriteNote) + " " + pointFault);
             SetNote(kPointWriteNote, "");
@@ -227,6 +230,7 @@ void TAgentEngine::CollectAndSendSteps() {
             if (!r.Ok) {
                 if (!r.Detail.empty())
                     LogError("전송", "쿠폰 목록을 올리지 못했습니다 — " + r.Error + " [" + r.Detail + "]");
+                FCycleFailed = true;
                 SetNote("쿠폰 목록을 올리지 못했습니다 — " + r.Error);
             }
         }
@@ -235,7 +239,11 @@ void TAgentEngine::CollectAndSendSteps() {
     FlushSpool();
     SendCancels();
     SendStatusHeartbeat(registers, dayCounts);
-    if (!FHoldNote.empty()) FReportNote = FHoldNote;
+    if (!FHoldNote.empty()) {
+        // Held: nothing of the store's lines goes out until the association approves the POS.
+        FCycleFailed = true;
+        FReportNote = FHoldNote;
+    }
     FCurFp.clear();
 }
 

@@ -186,9 +186,9 @@ std::string TAgentEngine::RunOnce() {
     if (!missing.empty()) return missing;
     RefreshPolicy();
     if (!FPolicyError.empty()) return "정책을 받지 못했다 — " + FPolicyError;
+    FCycleFailed = true; // stays so when no cycle gets to run
     CollectIfIdle();
-    // Anything graver than a warning means lines were not read, stored or sent.
-    FLastRunOk = NoticeLevelOf(FReportNote) < TNoticeLevel::Error;
+    FLastRunOk = !FCycleFailed;
     std::string note = FReportNote.empty() ? "보고를 마쳤다" : FReportNote;
     // The store's installer must see why the POS could not be read, not only that it could not.
     if (!FPosError.empty()) note += " (" + Utf8Left(FPosError, 300) + ")";
@@ -207,6 +207,8 @@ std::string TAgentEngine::SendNow() {
 }
 
 void TAgentEngine::SetNote(const std::string& text, const char* logLevelNow, TNoticeWeight weight) {
+    // Lines not read, stored or sent fail the cycle even when a graver notice hides this one.
+    if (weight != TNoticeWeight::Other) FCycleFailed = true;
     const TNoticeLevel level = NoticeLevelOf(text);
     bool replace = true;
     if (!FReportNote.empty()) {

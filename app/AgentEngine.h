@@ -195,6 +195,8 @@ class TAgentEngine {
     std::string FReportNote;
     TNoticeWeight FNoteWeight = TNoticeWeight::Other;
     bool FLastRunOk = false;
+    // This cycle did not collect, or lines were not stored or not sent (the exit code of /once).
+    bool FCycleFailed = false;
     bool FFlushing = false;
     std::int64_t FFlushSum = 0;
     int FPosState = 0;

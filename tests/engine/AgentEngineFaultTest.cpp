@@ -212,6 +212,30 @@ TEST_F(EngineFaultTest, ASalesFailureIsNotHiddenByTheCorrectionsThatFollow) {
     EXPECT_NE(LogText().find("취소 일부가 아직 반영되지 않았습니다"), std::string::npos) << LogText();
 }
 
+// A warning about one return whose sale is not found is no failed run: every line was stored and
+// sent, so /once must not tell an installer's script that it failed.
+TEST_F(EngineFaultTest, AWarningThatLostNothingIsASuccessfulRun) {
+    std::string error;
+    ASSERT_TRUE(demopos::CreateEmpty(FPosPath, error)) << error;
+    AddSaleAt(EncodeDateTime(2026, 10, 5, 10, 0, 0));
+    demopos::TDemoReceipt ret;
+    ret.OrdCode = 950;
+    ret.At = EncodeDateTime(2026, 10, 5, 16, 0, 0);
+    ret.RegType = 2;
+    ret.Origin = 4242; // no such receipt
+    demopos::TDemoLine back;
+    back.Goods = 512;
+    back.Qty = -1;
+    back.Price = -3000;
+    ret.Lines = {back};
+    ASSERT_TRUE(demopos::AddReceipt(FPosPath, ret, error)) << error;
+    auto engine = MakeEngine();
+    const std::string line = engine->RunOnce();
+    EXPECT_NE(line.find("못했습니다"), std::string::npos) << line;
+    EXPECT_TRUE(engine->LastRunOk()) << line;
+    EXPECT_EQ(FServer->Summary(kStore).Accepted, 1);
+}
+
 TEST_F(EngineFaultTest, APointThatCannotBeWrittenIsADiskErrorNotAnotherStore) {
     std::string error;
     ASSERT_TRUE(demopos::CreateEmpty(FPosPath, error)) << error;
