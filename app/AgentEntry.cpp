@@ -3,12 +3,12 @@
 #include "app/AgentEntry.h"
 
 #include "app/AgentConsole.h"
-#include "app/AgentEngine.h"
 #include "app/AgentIcon.h"
-#include "app/AgentView.h"
 #include "common/Text.h"
 #include "config/AgentInstall.h"
 #include "config/AgentSettings.h"
+#include "engine/AgentEngine.h"
+#include "engine/AgentView.h"
 #include "platform/Platform.h"
 
 #include <iostream>
@@ -52,13 +52,6 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             if (SameTextAscii(a, "/tray") || SameTextAscii(a, "-tray")) cl.Tray = true;
     }
     return cl;
-}
-
-std::string MissingSettingsLine(const std::string& store, const std::string& key,
-                                const std::string& posConn) {
-    auto has = [](const std::string& v) { return Trim(v).empty() ? "없음" : "있음"; };
-    if (!Trim(store).empty() && !Trim(key).empty() && !Trim(posConn).empty()) return {};
-    return Fmt("설정이 비었다 — 사업자번호 %s · 인증키 %s · POS 접속 %s", has(store), has(key), has(posConn));
 }
 
 namespace {

@@ -39,7 +39,4 @@ using TResidentRunner = std::function<int(const TCommandLine&)>;
 int RunAgent(const std::vector<std::string>& args, std::ostream& out,
              const TResidentRunner& resident = nullptr);
 
-// The one line /once prints when the settings lack what a cycle needs, or empty when they are complete.
-std::string MissingSettingsLine(const std::string& store, const std::string& key, const std::string& posConn);
-
 } // namespace pavona

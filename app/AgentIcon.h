@@ -2,7 +2,7 @@
 // drawn in code, and their export as PNG files for the documentation.
 #pragma once
 
-#include "app/LimitLevel.h"
+#include "engine/LimitLevel.h"
 
 #include <array>
 #include <cstdint>

@@ -2,9 +2,9 @@
 // and the first sample is voided again so the store's figures are left as they were.
 #include "app/AgentConsole.h"
 
-#include "app/AgentEngine.h"
 #include "common/JsonText.h"
 #include "common/Text.h"
+#include "engine/AgentEngine.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "pos/AgentReport.h"

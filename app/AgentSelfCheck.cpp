@@ -2,8 +2,8 @@
 // of the POS database step by step, so an installer sees where a store's setup breaks.
 #include "app/AgentConsole.h"
 
-#include "app/AgentMonitor.h"
 #include "common/Text.h"
+#include "engine/AgentMonitor.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "pos/AgentAttribute.h"

@@ -2,14 +2,14 @@
 // and encoding every receipt into the spool, next to the bare SalesLines read of the same window.
 // The association server answers every report with 503, so the cycle's sending costs one quick
 // refused request each and the time is that of collecting into the spool.
-#include "app/AgentEngine.h"
 #include "common/Text.h"
+#include "engine/AgentEngine.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "pos/AgentPos.h"
 #include "store/AgentSpool.h"
+#include "tests/support/RefServerHarness.h"
 #include "tools/demopos/DemoPos.h"
-#include "tools/refserver/harness/RefServerHarness.h"
 
 #include <benchmark/benchmark.h>
 

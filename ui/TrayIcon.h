@@ -1,7 +1,7 @@
 // The tray images of the budget levels as Qt images and icons for the window's tray entry.
 #pragma once
 
-#include "app/LimitLevel.h"
+#include "engine/LimitLevel.h"
 
 #include <QIcon>
 #include <QImage>

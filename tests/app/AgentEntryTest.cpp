@@ -63,12 +63,4 @@ TEST(ParseCommandLine, ArgumentPositionsCountFromOne) {
     EXPECT_EQ(cl.Arg(0), "");
 }
 
-TEST(MissingSettingsLine, NamesWhatIsThereAndWhatIsMissing) {
-    EXPECT_EQ(MissingSettingsLine("1234567890", "k", ""),
-              "설정이 비었다 — 사업자번호 있음 · 인증키 있음 · POS 접속 없음");
-    EXPECT_EQ(MissingSettingsLine("  ", "", " "),
-              "설정이 비었다 — 사업자번호 없음 · 인증키 없음 · POS 접속 없음");
-    EXPECT_EQ(MissingSettingsLine("1234567890", "k", "Driver=SQLite3"), "");
-}
-
 } // namespace pavona

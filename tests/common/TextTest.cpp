@@ -1,4 +1,5 @@
 #include "common/Text.h"
+#include "common/Version.h"
 
 #include <gtest/gtest.h>
 
@@ -89,6 +90,11 @@ TEST(Text, CaseFoldingIsAsciiOnly) {
     EXPECT_TRUE(SameTextAscii("/ONCE", "/once"));
     EXPECT_FALSE(SameTextAscii("/once", "/onc"));
     EXPECT_EQ(LowerAscii("HTTPS://가"), "https://가");
+}
+
+// The text is generated from the project's version: its day must keep two digits for month and day.
+TEST(Version, TheTextIsTheReleaseDateAndTheBuildId) {
+    EXPECT_STREQ(kAgentVersion, "20261006-196818e");
 }
 
 } // namespace pavona

@@ -3,9 +3,9 @@
 // errors raised inside a cycle.
 #include "tests/engine/EngineFixture.h"
 
-#include "app/AgentSchema.h"
 #include "common/Text.h"
 #include "config/AgentSettings.h"
+#include "engine/AgentSchema.h"
 #include "store/AgentSpool.h"
 #include "tools/demopos/DemoPos.h"
 
@@ -63,7 +63,7 @@ TEST_F(EngineCycleTest, ADayReachesTheServerExactlyOnceAlsoAfterTheServerWasDown
 
     // Later cycles find nothing new and send no line twice.
     Later(10);
-    EXPECT_EQ(engine->RunOnce(), "판 20261006-196818e · 점포 M7 솔빛마트 · 보고를 마쳤다");
+    EXPECT_EQ(engine->RunOnce(), std::string("판 ") + kAgentVersion + " · 점포 M7 솔빛마트 · 보고를 마쳤다");
     sum = FServer->Summary(kStore);
     EXPECT_EQ(sum.Accepted, demo.Days[0].ReportableLines);
     EXPECT_EQ(sum.Duplicated, 0);
@@ -238,17 +238,17 @@ TEST_F(EngineCycleTest, AChangedPointIdentityStopsCollection) {
     ASSERT_TRUE(AddStore("pt-9")) << FServer->LastError();
     SaveAgentSettings();
     auto engine = MakeEngine();
-    EXPECT_EQ(engine->RunOnce(),
-              Fmt("판 20261006-196818e · 점포 M7 솔빛마트 · 실적 %lld줄을 협회로 보냈습니다 (중복 0).",
-                  static_cast<long long>(demo.Days[0].ReportableLines)));
+    EXPECT_EQ(engine->RunOnce(), Fmt("판 %s · 점포 M7 솔빛마트 · 실적 %lld줄을 협회로 보냈습니다 (중복 0).",
+                                     kAgentVersion, static_cast<long long>(demo.Days[0].ReportableLines)));
     const TDateTime collected = engine->LastCollectAt();
 
     ASSERT_TRUE(FServer->AddStore(kStore, kKey, "M8 새빛마트", "pt-10-changed", PolicyJson()));
     ASSERT_TRUE(FServer->ClearReceived());
     Later(10);
     EXPECT_EQ(engine->RunOnce(),
-              "판 20261006-196818e · 점포 M8 새빛마트 · ⛔ 이 PC 에 적힌 점포(pt-9)와 협회가 말하는 "
-              "점포(M8 새빛마트)가 다릅니다 — 수집과 보고를 멈췄습니다. 협회에 연락해 주세요.");
+              std::string("판 ") + kAgentVersion +
+                  " · 점포 M8 새빛마트 · ⛔ 이 PC 에 적힌 점포(pt-9)와 협회가 말하는 "
+                  "점포(M8 새빛마트)가 다릅니다 — 수집과 보고를 멈췄습니다. 협회에 연락해 주세요.");
     EXPECT_EQ(Seen("/api/agent/sales").Size(), 0u);
     EXPECT_EQ(Seen("/api/agent/status").Size(), 0u);
     EXPECT_EQ(ToMSecs(engine->LastCollectAt()), ToMSecs(collected));

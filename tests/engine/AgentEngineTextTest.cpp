@@ -1,5 +1,6 @@
 // The engine's pure texts: policy dates, notices made plain and their log level, the heartbeat.
-#include "app/AgentEngine.h"
+#include "common/Version.h"
+#include "engine/AgentEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -74,8 +75,9 @@ TEST(StatusFieldsTextTest, ExactMembersInOrder) {
     in.PendingDays = 2;
     in.SpoolBytes = 123456789012LL;
     EXPECT_EQ(StatusFieldsText(in),
-              "\"agent_version\":\"20261006-196818e\",\"pending_days\":2,"
-              "\"spool_bytes\":123456789012,\"spool_full\":false,\"registers\":[],\"daily\":[]");
+              "\"agent_version\":\"" + std::string(kAgentVersion) +
+                  "\",\"pending_days\":2,"
+                  "\"spool_bytes\":123456789012,\"spool_full\":false,\"registers\":[],\"daily\":[]");
 
     in.Fingerprint = std::string(64, 'f');
     in.Watermark = EncodeDateTime(2025, 10, 6, 9, 20, 0);
@@ -86,7 +88,8 @@ TEST(StatusFieldsTextTest, ExactMembersInOrder) {
     in.Days = {{"2025-10-04", 812, 3456000}, {"2025-10-05", 0, 0}};
     EXPECT_EQ(
         StatusFieldsText(in),
-        "\"agent_version\":\"20261006-196818e\",\"schema_fingerprint\":\"" + std::string(64, 'f') +
+        "\"agent_version\":\"" + std::string(kAgentVersion) + "\",\"schema_fingerprint\":\"" +
+            std::string(64, 'f') +
             "\",\"watermark\":\"2025-10-06T09:20:00-03:30\",\"pending_days\":2,\"spool_bytes\":123456789012,"
             "\"spool_full\":true,\"registers\":[{\"code\":\"7\",\"last_sold_at\":\"2025-10-06T09:01:02+09:"
             "00\","
@@ -97,6 +100,14 @@ TEST(StatusFieldsTextTest, ExactMembersInOrder) {
 
     in.WatermarkOffsetMinutes = 540;
     EXPECT_NE(StatusFieldsText(in).find("\"watermark\":\"2025-10-06T09:20:00+09:00\""), std::string::npos);
+}
+
+TEST(MissingSettingsLine, NamesWhatIsThereAndWhatIsMissing) {
+    EXPECT_EQ(MissingSettingsLine("1234567890", "k", ""),
+              "설정이 비었다 — 사업자번호 있음 · 인증키 있음 · POS 접속 없음");
+    EXPECT_EQ(MissingSettingsLine("  ", "", " "),
+              "설정이 비었다 — 사업자번호 없음 · 인증키 없음 · POS 접속 없음");
+    EXPECT_EQ(MissingSettingsLine("1234567890", "k", "Driver=SQLite3"), "");
 }
 
 } // namespace

@@ -2,11 +2,11 @@
 // POS file reached through the SQLite3 ODBC driver, a fixed clock, and a view that records.
 #pragma once
 
-#include "app/AgentEngine.h"
+#include "engine/AgentEngine.h"
 #include "platform/Clock.h"
 #include "server/ApiJson.h"
+#include "tests/support/RefServerHarness.h"
 #include "tests/support/TestSupport.h"
-#include "tools/refserver/harness/RefServerHarness.h"
 
 #include <functional>
 #include <memory>

@@ -4,8 +4,9 @@
 #include "server/ApiJson.h"
 
 #include "common/Text.h"
+#include "common/Version.h"
+#include "tests/support/RefServerHarness.h"
 #include "tests/support/TestSupport.h"
-#include "tools/refserver/harness/RefServerHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,8 @@ const char* const kPolicy = R"({"enabled":true,"program":{"code":"P26","name":"�
   "subsidy_coupon_codes":[101,"202"],
   "items":[{"vendor_item_code":"512","standard_item_code":"S-01","item_name":"대파","discount_rate":20,
             "discount_cap":10000}]})";
-const char* const kStatusFields = R"("agent_version":"20261006-196818e","pending_days":0)";
+const std::string kStatusFields =
+    "\"agent_version\":\"" + std::string(kAgentVersion) + "\",\"pending_days\":0";
 
 const char* const kNoConnection = "협회 서버에 연결하지 못했습니다. 인터넷 연결을 확인해 주세요.";
 const char* const kBadKey = "인증키가 맞지 않습니다. 협회에서 받은 키를 다시 확인해 주세요.";

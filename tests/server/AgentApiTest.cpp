@@ -3,6 +3,7 @@
 #include "server/ApiJson.h"
 
 #include "common/Text.h"
+#include "common/Version.h"
 
 #include <gtest/gtest.h>
 
@@ -61,9 +62,10 @@ TEST(AgentApiTest, EnvelopeBytes) {
         R"({"schema":"pavona.agent.v1","store":"1234567890","agent_time":"2026-10-06T00:40:00Z","lines":[)" +
             line + "]}");
     EXPECT_EQ(ReportEnvelope("1234567890", "2026-10-06T00:40:00Z",
-                             R"("agent_version":"20261006-196818e","pending_days":0)"),
+                             "\"agent_version\":\"" + std::string(kAgentVersion) + "\",\"pending_days\":0"),
               R"({"schema":"pavona.agent.v1","store":"1234567890","agent_time":"2026-10-06T00:40:00Z",)"
-              R"("agent_version":"20261006-196818e","pending_days":0})");
+              "\"agent_version\":\"" +
+                  std::string(kAgentVersion) + "\",\"pending_days\":0}");
 }
 
 TEST(AgentApiTest, EnvelopeStaysValidJsonForAnyStoreText) {

@@ -1,0 +1,250 @@
+// The report cycle: read the POS window, spool every sale line and correction, upload the coupon
+// master, flush the spool, send the corrections and end with the heartbeat.
+#include "engine/AgentEngine.h"
+
+#include "common/JsonText.h"
+#include "common/Text.h"
+#include "engine/AgentSchema.h"
+#include "platform/Clock.h"
+#include "pos/AgentCancel.h"
+#include "pos/AgentPos.h"
+#include "pos/AgentReport.h"
+#include "store/AgentLog.h"
+#include "store/AgentSpool.h"
+#include "store/SpoolNewest.h"
+
+#include <exception>
+
+namespace pavona {
+
+namespace {
+
+const char* const kSpoolFullNote = "⚠ 보관 공간이 찼습니다 — 수집을 멈췄습니다. 협회에 연락해 주세요.";
+const char* const kNoPointNote = "협회 서버에서 이 점포를 아직 확인하지 못했습니다 — 확인되면 수집합니다.";
+const char* const kPosConnectNote = "POS 에 연결하지 못했습니다 — 실적 보고가 멈춰 있습니다.";
+const char* const kPosReadNote = "POS 를 읽지 못했습니다 — 실적 보고가 멈춰 있습니다.";
+const char* const kPointWriteNote =
+    "⛔ 이 PC 의 보관함에 점포를 적지 못했습니다 — 디스크 공간과 폴더 권한을 확인해 "
+    "주세요. 수집과 보고를 멈췄습니다.";
+
+std::string ErrorText(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "알 수 없는 오류";
+    }
+}
+
+} // namespace
+
+TDateTime TAgentEngine::CheckedWatermark(TDateTime now) {
+    const TDateTime stored = FSpool->Watermark();
+    const TDateTime newest =
+        stored > 0 && ToMSecs(stored) > ToMSecs(now) ? NewestSpooledSale(FSpool->Dir(), now) : 0;
+    const TWatermarkCheck check = CheckWatermark(stored, FSpool->Since(), FCollectFrom, now, newest);
+    if (check.Fault == TWatermarkFault::None) return stored;
+    std::string note;
+    if (check.Fault == TWatermarkFault::AfterNow)
+        note = "⚠ 보고 기준 시각(" + FormatStamp(stored) + ")이 지금(" + FormatStamp(now) +
+               ")보다 뒤입니다 — PC 시계가 뒤로 돌아간 것 같습니다. 빠진 판매가 없도록 " +
+               FormatStamp(check.ReadFrom) + "부터 다시 읽습니다.";
+    else
+        note = "⚠ 보고 기준 시각(" + FormatStamp(stored) +
+               ")이 보고 시작보다 앞섭니다 — 파일이 잘못된 것 "
+               "같습니다. " +
+               FormatStamp(check.ReadFrom) + "부터 다시 읽습니다.";
+    SetNote(note, "오류");
+    // The window starts its overlap before the watermark; reading must start at ReadFrom itself.
+    return IncMinute(check.ReadFrom, TCollectParams{}.OverlapMinutes);
+}
+
+void TAgentEngine::CollectIfIdle() {
+    if (FFlushing) return;
+    CollectAndSend();
+}
+
+void TAgentEngine::CollectAndSend() {
+    try {
+        CollectAndSendSteps();
+    } catch (...) {
+        // An unexpected error must not end the resident agent: nothing of this cycle is kept,
+        // the watermark stays, so the next tick reads the same window again.
+        const std::string what = ErrorText(std::current_exception());
+        if (FSpool->Batching()) FSpool->DiscardBatch();
+        FFlushing = false;
+        FCurFp.clear();
+        SetNote("⚠ 수집을 마치지 못했습니다 — " + what + " · 다음 주기에 다시 읽습니다.", "오류",
+                TNoticeWeight::NotStored);
+    }
+}
+
+void TAgentEngine::CollectAndSendSteps() {
+    FReportNote.clear();
+    FNoteWeight = TNoticeWeight::Other;
+    FCycleFailed = false;
+    FLoggedNote.clear();
+    FPosError.clear();
+    FCurFp.clear();
+    if (Trim(FSettings.Store).empty() || Trim(FSettings.Key).empty() || Trim(FSettings.PosConnStr).empty())
+        return;
+
+    if (FSpool->Full()) {
+        SetNote(kSpoolFullNote, nullptr, TNoticeWeight::NotStored);
+        FlushSpool();
+        return;
+    }
+    if (FPointId.empty()) {
+        FCycleFailed = true;
+        SetNote(kNoPointNote);
+        return;
+    }
+    bool pinned = false;
+    std::string have, pointFault;
+    if (!FSpool->CheckPoint(FPointId, pinned, have, &pointFault)) {
+        FCycleFailed = true;
+        if (!pointFault.empty()) {
+            LogError("수집", StripMarks(kPointWriteNote) + " " + pointFault);
+            SetNote(kPointWriteNote, "");
+            return;
+        }
+        SetNote(
+            Fmt("⛔ 이 PC 에 적힌 점포(%s)와 협회가 말하는 점포(%s)가 다릅니다 — 수집과 보고를 멈췄습니다. "
+                "협회에 연락해 주세요.",
+                Utf8Left(have, 8).c_str(), FPointLabel.c_str()));
+        return;
+    }
+
+    const TDateTime now = Now();
+    const TDateTime watermark = CheckedWatermark(now);
+    TCollectParams params;
+    params.CollectFrom = FCollectFrom;
+    TCollectWindow window;
+    if (!CollectWindow(params, now, watermark, window)) {
+        FlushSpool();
+        return;
+    }
+
+    std::vector<TRegisterSeen> registers;
+    std::vector<TDayCount> dayCounts;
+    {
+        TPosReader reader;
+        reader.SetTimeouts(FPosLoginSec, FPosCommandSec);
+        if (!reader.Connect(FSettings.PosConnStr)) {
+            FPosError = reader.Error();
+            LogError("POS", StripMarks(kPosConnectNote) + " " + FPosError);
+            SetNote(kPosConnectNote, "", TNoticeWeight::NotStored);
+            FPosState = 2;
+            FlushSpool();
+            return;
+        }
+        std::vector<TColumnInfo> columns;
+        if (reader.Fingerprint(columns)) {
+            std::vector<std::string> texts;
+            texts.reserve(columns.size());
+            for (const TColumnInfo& c : columns)
+                texts.push_back(c.TableName + "\t" + c.ColumnName + "\t" + c.DataType + "\t" + c.Nullable);
+            FCurFp = SchemaFingerprint(texts);
+        }
+        if (!reader.LastSeenByRegister(IncMinute(now, -168 * 60), registers)) registers.clear();
+
+        std::vector<TSalesRow> rows;
+        if (!reader.SalesLines(window.FromT, window.ToT, rows)) {
+            FPosError = reader.Error();
+            LogError("POS", StripMarks(kPosReadNote) + " " + FPosError);
+            SetNote(kPosReadNote, "", TNoticeWeight::NotStored);
+            FPosState = 2;
+            FlushSpool();
+            return;
+        }
+        FPosState = 1;
+        FLastCollectAt = now;
+        SaveState();
+
+        const TGoodsNames names = GoodsNamesOf(rows);
+        int failed = 0;
+        const std::string day = SpoolDayOf(window, watermark);
+        std::vector<TReturnRow> returns;
+        FSpool->BeginBatch();
+        try {
+            std::size_t first = 0;
+            while (first < rows.size()) {
+                std::size_t last = first + 1;
+                while (last < rows.size() && rows[last].Raw.OrdCode == rows[first].Raw.OrdCode)
+                    ++last;
+                const TReceiptResult r =
+                    ReportReceipt(rows, first, last, names, FSubsidyCodes, day, *FSpool, returns);
+                failed += r.Refused;
+                first = last;
+            }
+            const TPriorMarks prior = LoadPriorMarks(FSpool->Dir());
+            const TCorrectionResult cancels =
+                ApplyCancels(reader, window.FromT, window.ToT, FSubsidyCodes, prior, *FSpool, now);
+            if (!cancels.Note.empty()) SetNote(cancels.Note);
+            failed += cancels.Refused;
+            const TCorrectionResult back = ApplyReturns(reader, returns, *FSpool, now);
+            if (!back.Note.empty()) SetNote(back.Note);
+            failed += back.Refused;
+        } catch (...) {
+            FSpool->DiscardBatch();
+            throw;
+        }
+        failed += FSpool->EndBatch();
+
+        if (failed != 0) {
+            // Logged now: a later notice of this cycle replaces it on screen, and the store must
+            // still learn that lines are being read again.
+            SetNote(Fmt("⚠ %d줄을 보관하지 못했습니다 — 다시 시도합니다.", failed), "주의",
+                    TNoticeWeight::NotStored);
+        } else {
+            // A stamp that cannot be written loses nothing (the window is read again and the
+            // server drops the repeats), but the store must hear that its disk is failing.
+            if (!FSpool->SetSinceOnce(window.FromT) || !FSpool->SetWatermark(window.ToT))
+                SetNote("⚠ 보고 기준 시각을 저장하지 못했습니다 — 디스크 공간과 폴더 권한을 확인해 주세요. "
+                        "같은 구간을 다시 읽습니다.",
+                        "오류");
+            TDateTime since = FSpool->Since();
+            if (since <= 0) since = window.FromT;
+            if (!reader.DailyReportable(LastFullDays(3, since, window.ToT), dayCounts)) dayCounts.clear();
+        }
+
+        std::vector<TCouponRow> coupons;
+        if (reader.CouponMaster(window.FromT, window.ToT, coupons) && !coupons.empty()) {
+            std::vector<std::string> items;
+            items.reserve(coupons.size());
+            for (const TCouponRow& c : coupons) {
+                TReportCoupon rc;
+                rc.Code = c.Code;
+                rc.Title = c.Title;
+                rc.SponsorName = c.SponsorName;
+                rc.CouponType = c.CouponType;
+                rc.Options = c.Options;
+                rc.LimitAmount = c.LimitAmount;
+                rc.LimitCycleType = c.LimitCycleType;
+                rc.LimitCycle = c.LimitCycle;
+                items.push_back(CouponJson(rc));
+            }
+            TReportResult r = MakeClient()->SendCoupons(FSettings.Store, UtcStamp(Now()), JsonArray(items));
+            CheckAnswerAccounts(TReportKind::Coupons, items.size(), {}, r);
+            if (!r.Ok) {
+                if (!r.Detail.empty())
+                    LogError("전송", "쿠폰 목록을 올리지 못했습니다 — " + r.Error + " [" + r.Detail + "]");
+                FCycleFailed = true;
+                SetNote("쿠폰 목록을 올리지 못했습니다 — " + r.Error);
+            }
+        }
+    }
+
+    FlushSpool();
+    SendCancels();
+    SendStatusHeartbeat(registers, dayCounts);
+    if (!FHoldNote.empty()) {
+        // Held: nothing of the store's lines goes out until the association approves the POS.
+        FCycleFailed = true;
+        FReportNote = FHoldNote;
+    }
+    FCurFp.clear();
+}
+
+} // namespace pavona

@@ -1,0 +1,58 @@
+#include "engine/AgentSchema.h"
+
+#include "common/Text.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <openssl/evp.h>
+
+namespace pavona {
+
+const char* const kHoldNotice =
+    "⛔ POS 프로그램이 바뀐 것 같습니다(스키마 지문이 다릅니다) — 실적을 보내지 않고 이 PC 에 "
+    "쌓아 둡니다. 협회가 확인하면 이어서 보냅니다.";
+
+std::string SchemaFingerprint(const std::vector<std::string>& texts) {
+    if (texts.empty()) return {};
+    // The association computes the same value elsewhere by UTF-16 order; comparing UTF-8 bytes would
+    // order characters beyond U+FFFF differently from those in U+E000..U+FFFF.
+    std::vector<std::pair<std::u16string, const std::string*>> keyed;
+    keyed.reserve(texts.size());
+    for (const std::string& t : texts)
+        keyed.emplace_back(Utf8ToUtf16(t), &t);
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::string joined;
+    for (size_t i = 0; i < keyed.size(); ++i) {
+        if (i) joined.push_back('\n');
+        joined += *keyed[i].second;
+    }
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int len = 0;
+    if (EVP_Digest(joined.data(), joined.size(), digest, &len, EVP_sha256(), nullptr) != 1) return {};
+    std::string hex;
+    for (unsigned int i = 0; i < len; ++i)
+        hex += Fmt("%02x", digest[i]);
+    return hex;
+}
+
+THoldDecision HoldDecision(const std::string& approved, const std::string& current, const std::string& held) {
+    if (!current.empty()) {
+        if (approved.empty() || approved == current) return {true, ""};
+        return {false, current};
+    }
+    if (held.empty() || held == approved) return {true, ""};
+    return {false, held};
+}
+
+std::string IsoLocalTime(TDateTime t) {
+    return FormatDateTime("yyyy-mm-dd\"T\"hh:nn:ss", t) + "+09:00";
+}
+
+std::string IsoWithOffset(TDateTime t, int offsetMinutes) {
+    const int mag = std::abs(offsetMinutes);
+    return FormatDateTime("yyyy-mm-dd\"T\"hh:nn:ss", t) +
+           Fmt("%c%02d:%02d", offsetMinutes < 0 ? '-' : '+', mag / 60, mag % 60);
+}
+
+} // namespace pavona
