@@ -30,10 +30,10 @@ int EnrollConsole(const std::string& code, const std::string& baseUrl, std::ostr
     // Saving registers the running program for autostart; enrolling from a downloaded copy must not
     // move an autostart entry that names an installed program away from it.
     const std::string registered = CommandExe(AutoStartCommand());
-    std::string error;
-    if (!SaveSettings(s, &error)) {
+    const Result<> saved = SaveSettings(s);
+    if (!saved) {
         // The server has handed out the key but this PC could not keep it: never claim success.
-        out << "X  " << error << "\n";
+        out << "X  " << saved.Error() << "\n";
         return 1;
     }
     if (s.AutoStart && !registered.empty() && platform::FileExists(registered))

@@ -213,10 +213,11 @@ bool SelfCheck(const std::string& fromText, const std::string& toText, const std
     out << "  경고 기준 " << s.CautionPct << "% / " << s.ImminentPct << "%\n";
 
     const bool hasPos = !Trim(s.PosConnStr).empty();
-    const std::string error = ValidateSettings(s);
-    if (!error.empty()) {
+    const Result<> valid = ValidateSettings(s);
+    if (!valid) {
         ok = false;
-        out << "\nX  " << error << "\n   (협회 서버 쪽은 건너뜁니다 — POS 는 아래에서 읽어 봅니다)\n\n";
+        out << "\nX  " << valid.Error()
+            << "\n   (협회 서버 쪽은 건너뜁니다 — POS 는 아래에서 읽어 봅니다)\n\n";
         if (hasPos)
             ProbePos(s, {}, ParseCodeList(codesText), fromText, toText, out);
         else

@@ -86,7 +86,7 @@ TBenchWorld& World() {
         st.Key = kKey;
         st.PosConnStr = "Driver=SQLite3;Database=" + d.PosPath;
         st.AutoStart = false;
-        if (!SaveSettings(st, &d.Error)) return d;
+        if (const Result<> saved = SaveSettings(st); !saved) d.Error = saved.Error();
         return d;
     }();
     return w;

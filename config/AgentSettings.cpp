@@ -20,10 +20,6 @@ std::string WriteFailedText(const std::string& path) {
     return "설정 파일을 쓰지 못했습니다 — " + path;
 }
 
-void SetError(std::string* error, const std::string& text) {
-    if (error) *error = text;
-}
-
 void ReadInt(const TIniFile& ini, const char* section, const char* key, int& field) {
     std::string text;
     int value = 0;
@@ -32,18 +28,13 @@ void ReadInt(const TIniFile& ini, const char* section, const char* key, int& fie
 
 // Applies `edit` to the current agent.ini and replaces the file with the result in one step, so
 // a crash leaves the old or the new file and an unreadable file is never overwritten.
-template <typename Edit> bool EditSettingsFile(Edit edit, std::string* error) {
+template <typename Edit> Result<> EditSettingsFile(Edit edit) {
     const std::string path = SettingsPath();
-    if (!platform::MakeDirs(DataDir())) {
-        SetError(error, WriteFailedText(path));
-        return false;
-    }
+    if (!platform::MakeDirs(DataDir())) return Fail(WriteFailedText(path));
     TIniFile ini;
-    if (!ini.Load(path) || !edit(ini) || !platform::ReplaceFileAtomic(path, ini.Text())) {
-        SetError(error, WriteFailedText(path));
-        return false;
-    }
-    return true;
+    if (!ini.Load(path) || !edit(ini) || !platform::ReplaceFileAtomic(path, ini.Text()))
+        return Fail(WriteFailedText(path));
+    return Done();
 }
 
 } // namespace
@@ -84,52 +75,45 @@ TAgentSettings LoadSettings() {
     return s;
 }
 
-bool SaveSettings(const TAgentSettings& s, std::string* error) {
+Result<> SaveSettings(const TAgentSettings& s) {
     // The folder first: the key's protection keeps its secret there too, and a missing folder is
     // the real reason for the failure.
-    if (!platform::MakeDirs(DataDir())) {
-        SetError(error, WriteFailedText(SettingsPath()));
-        return false;
-    }
+    if (!platform::MakeDirs(DataDir())) return Fail(WriteFailedText(SettingsPath()));
     const std::string keyText = ProtectKey(s.Key);
     // An empty key_dpapi would silently erase the store's key; keep the stored one instead.
-    if (!s.Key.empty() && keyText.empty()) {
-        SetError(error, "인증키를 이 컴퓨터에 안전하게 저장하지 못했습니다.");
-        return false;
-    }
-    const bool ok = EditSettingsFile(
-        [&](TIniFile& ini) {
-            return ini.Write("server", "base_url", s.BaseUrl) && ini.Write("server", "store", s.Store) &&
-                   ini.Write("server", "key_dpapi", keyText) && ini.Write("pos", "conn", s.PosConnStr) &&
-                   ini.Write("timing", "collect_min", std::to_string(s.CollectMinutes)) &&
-                   ini.Write("timing", "policy_min", std::to_string(s.PolicyMinutes)) &&
-                   ini.Write("limit", "caution_pct", std::to_string(s.CautionPct)) &&
-                   ini.Write("limit", "imminent_pct", std::to_string(s.ImminentPct)) &&
-                   ini.Write("state", "seen_program", s.SeenProgramCode);
-        },
-        error);
-    if (!ok) return false;
+    if (!s.Key.empty() && keyText.empty()) return Fail("인증키를 이 컴퓨터에 안전하게 저장하지 못했습니다.");
+    Result<> written = EditSettingsFile([&](TIniFile& ini) {
+        return ini.Write("server", "base_url", s.BaseUrl) && ini.Write("server", "store", s.Store) &&
+               ini.Write("server", "key_dpapi", keyText) && ini.Write("pos", "conn", s.PosConnStr) &&
+               ini.Write("timing", "collect_min", std::to_string(s.CollectMinutes)) &&
+               ini.Write("timing", "policy_min", std::to_string(s.PolicyMinutes)) &&
+               ini.Write("limit", "caution_pct", std::to_string(s.CautionPct)) &&
+               ini.Write("limit", "imminent_pct", std::to_string(s.ImminentPct)) &&
+               ini.Write("state", "seen_program", s.SeenProgramCode);
+    });
+    if (!written) return written;
     SetAutoStart(s.AutoStart, "");
-    return true;
+    return Done();
 }
 
-std::string ValidateSettings(const TAgentSettings& s) {
+Result<> ValidateSettings(const TAgentSettings& s) {
     const std::string url = Trim(s.BaseUrl);
-    if (url.empty()) return "협회 서버 주소를 넣어 주세요.";
-    if (Utf8Left(LowerAscii(url), 8) != "https://") return "서버 주소는 https 로 시작해야 합니다.";
+    if (url.empty()) return Fail("협회 서버 주소를 넣어 주세요.");
+    if (Utf8Left(LowerAscii(url), 8) != "https://") return Fail("서버 주소는 https 로 시작해야 합니다.");
     const std::string store = Trim(s.Store);
-    if (Utf8Length(store) != 10) return "사업자번호는 숫자 10자리입니다.";
+    if (Utf8Length(store) != 10) return Fail("사업자번호는 숫자 10자리입니다.");
     for (char c : store)
-        if (c < '0' || c > '9') return "사업자번호는 숫자만 넣어 주세요.";
-    if (Trim(s.Key).empty()) return "협회에서 받은 인증키를 넣어 주세요.";
+        if (c < '0' || c > '9') return Fail("사업자번호는 숫자만 넣어 주세요.");
+    if (Trim(s.Key).empty()) return Fail("협회에서 받은 인증키를 넣어 주세요.");
     if (s.CollectMinutes < 1 || s.CollectMinutes > 1440)
-        return "수집 주기는 1분에서 1440분(하루) 사이입니다.";
-    if (s.PolicyMinutes < 1 || s.PolicyMinutes > 1440) return "한도 확인 주기는 1분에서 1440분 사이입니다.";
-    if (s.CautionPct < 1 || s.CautionPct > 100) return "주의 기준은 1%에서 100% 사이입니다.";
-    if (s.ImminentPct < 1 || s.ImminentPct > 100) return "임박 기준은 1%에서 100% 사이입니다.";
+        return Fail("수집 주기는 1분에서 1440분(하루) 사이입니다.");
+    if (s.PolicyMinutes < 1 || s.PolicyMinutes > 1440)
+        return Fail("한도 확인 주기는 1분에서 1440분 사이입니다.");
+    if (s.CautionPct < 1 || s.CautionPct > 100) return Fail("주의 기준은 1%에서 100% 사이입니다.");
+    if (s.ImminentPct < 1 || s.ImminentPct > 100) return Fail("임박 기준은 1%에서 100% 사이입니다.");
     if (s.CautionPct >= s.ImminentPct)
-        return "주의 기준은 임박 기준보다 낮아야 합니다 — 그렇지 않으면 주의 경고를 보실 수 없습니다.";
-    return {};
+        return Fail("주의 기준은 임박 기준보다 낮아야 합니다 — 그렇지 않으면 주의 경고를 보실 수 없습니다.");
+    return Done();
 }
 
 void StripIniBom(const std::string& path) {
@@ -174,8 +158,8 @@ std::string ReadIniKey(const std::string& section, const std::string& key, const
     return ini.ReadString(section, key, def);
 }
 
-bool WriteIniKey(const std::string& section, const std::string& key, const std::string& value) {
-    return EditSettingsFile([&](TIniFile& ini) { return ini.Write(section, key, value); }, nullptr);
+Result<> WriteIniKey(const std::string& section, const std::string& key, const std::string& value) {
+    return EditSettingsFile([&](TIniFile& ini) { return ini.Write(section, key, value); });
 }
 
 } // namespace pavona

@@ -2,6 +2,8 @@
 // defaults, loading and saving (the key only in protected form), validation, and autostart.
 #pragma once
 
+#include "common/Result.h"
+
 #include <string>
 
 namespace pavona {
@@ -28,11 +30,12 @@ std::string SettingsPath();
 std::string SpoolDir();
 
 TAgentSettings LoadSettings();
-// Writes every settings key and the autostart entry. Returns false with a Korean message in
-// `error` when the folder or file cannot be written or the key cannot be protected (the stored
-// key is then left as it was, never silently erased).
-bool SaveSettings(const TAgentSettings& s, std::string* error = nullptr);
-std::string ValidateSettings(const TAgentSettings& s);
+// Writes every settings key and the autostart entry. Fails with a Korean message when the folder
+// or file cannot be written or the key cannot be protected (the stored key is then left as it
+// was, never silently erased).
+Result<> SaveSettings(const TAgentSettings& s);
+// Fails with the operator's message of the first check the record does not pass.
+Result<> ValidateSettings(const TAgentSettings& s);
 // Removes a UTF-8 byte-order mark from the start of the file; errors leave the file as it was.
 void StripIniBom(const std::string& path);
 
@@ -46,7 +49,8 @@ bool AutoStartEnabled();
 
 // Single keys of agent.ini for the parts that keep their own keys there (state, window).
 std::string ReadIniKey(const std::string& section, const std::string& key, const std::string& def = "");
-// Creates the data folder first; false when the file could not be written.
-bool WriteIniKey(const std::string& section, const std::string& key, const std::string& value);
+// Creates the data folder first; fails with the same message as SaveSettings when the file could
+// not be written.
+Result<> WriteIniKey(const std::string& section, const std::string& key, const std::string& value);
 
 } // namespace pavona

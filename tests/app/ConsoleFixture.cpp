@@ -46,8 +46,8 @@ void ConsoleTest::SaveCompleteSettings(const std::string& store, const std::stri
     s.Key = key;
     s.PosConnStr = PosConnStr();
     s.AutoStart = false;
-    std::string error;
-    ASSERT_TRUE(SaveSettings(s, &error)) << error;
+    const Result<> saved = SaveSettings(s);
+    ASSERT_TRUE(saved.Ok()) << saved.Error();
 }
 
 ModeRun ConsoleTest::Run(const std::vector<std::string>& args) {

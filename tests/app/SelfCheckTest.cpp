@@ -236,7 +236,8 @@ TEST_F(SelfCheckTest, PosFailuresAreNamedAndStopTheProbe) {
         s.Store = "x";
         s.PosConnStr = c.Conn;
         s.AutoStart = false;
-        ASSERT_TRUE(SaveSettings(s, &error)) << error;
+        const Result<> saved = SaveSettings(s);
+        ASSERT_TRUE(saved.Ok()) << saved.Error();
         const ModeRun r = Run({"/selfcheck"});
         EXPECT_EQ(r.ExitCode, 1); // store "x" is not a valid number
         EXPECT_TRUE(StartsWith(LastLine(r.Out), c.Last)) << r.Out;

@@ -83,9 +83,9 @@ TEST_F(AgentSettingsTest, MissingFileGivesDefaultsWithAutoStart) {
 
 TEST_F(AgentSettingsTest, SavedSettingsLoadBackAndTheKeyIsNeverPlain) {
     const TAgentSettings saved = ChangedSettings();
-    std::string error = "untouched";
-    ASSERT_TRUE(SaveSettings(saved, &error));
-    EXPECT_EQ(error, "untouched");
+    const Result<> result = SaveSettings(saved);
+    ASSERT_TRUE(result.Ok()) << result.Error();
+    EXPECT_EQ(result.Error(), "");
 
     const TAgentSettings loaded = LoadSettings();
     EXPECT_EQ(loaded.BaseUrl, saved.BaseUrl);
@@ -186,7 +186,9 @@ TEST_F(AgentSettingsTest, LoadingTakesValuesAsTheyAre) {
         {"base_url present but empty", "[server]\r\nbase_url=\r\n",
          [](const TAgentSettings& s) {
              EXPECT_EQ(s.BaseUrl, "");
-             EXPECT_EQ(ValidateSettings(s), "협회 서버 주소를 넣어 주세요.");
+             const Result<> valid = ValidateSettings(s);
+             EXPECT_FALSE(valid.Ok());
+             EXPECT_EQ(valid.Error(), "협회 서버 주소를 넣어 주세요.");
          }},
         {"base_url missing keeps the default", "[server]\r\nstore=1\r\n",
          [](const TAgentSettings& s) { EXPECT_EQ(s.BaseUrl, kDefaultBaseUrl); }},
@@ -242,11 +244,13 @@ TEST_F(AgentSettingsTest, SaveFailsWithoutRaisingWhenTheFolderCannotBeMade) {
     WriteFile(FRoot.File("blocker"), "a regular file");
     test::ScopedEnv local("LOCALAPPDATA", FRoot.File("blocker/inside"));
     ASSERT_FALSE(platform::AutoStartEntryExists());
-    std::string error;
-    EXPECT_FALSE(SaveSettings(ValidSettings(), &error));
-    EXPECT_EQ(error, "설정 파일을 쓰지 못했습니다 — " + SettingsPath());
+    const Result<> saved = SaveSettings(ValidSettings());
+    EXPECT_FALSE(saved.Ok());
+    EXPECT_EQ(saved.Error(), "설정 파일을 쓰지 못했습니다 — " + SettingsPath());
     EXPECT_FALSE(platform::AutoStartEntryExists()) << "a failed save changes nothing";
-    EXPECT_FALSE(WriteIniKey("state", "sent_count", "1"));
+    const Result<> written = WriteIniKey("state", "sent_count", "1");
+    EXPECT_FALSE(written.Ok());
+    EXPECT_EQ(written.Error(), "설정 파일을 쓰지 못했습니다 — " + SettingsPath());
     EXPECT_EQ(ReadIniKey("state", "sent_count", "none"), "none");
 }
 
@@ -259,14 +263,15 @@ TEST_F(AgentSettingsTest, KeyThatCannotBeProtectedLeavesTheStoredKey) {
 
     s.Key = "new-key";
     s.Store = "9999999999";
-    std::string error;
-    EXPECT_FALSE(SaveSettings(s, &error));
-    EXPECT_EQ(error, "인증키를 이 컴퓨터에 안전하게 저장하지 못했습니다.");
+    const Result<> refused = SaveSettings(s);
+    EXPECT_FALSE(refused.Ok());
+    EXPECT_EQ(refused.Error(), "인증키를 이 컴퓨터에 안전하게 저장하지 못했습니다.");
     EXPECT_EQ(ReadFile(SettingsPath()), before) << "nothing is written, the stored key survives";
 
     // Clearing the key on purpose is still saved.
     s.Key.clear();
-    ASSERT_TRUE(SaveSettings(s, &error));
+    const Result<> cleared = SaveSettings(s);
+    ASSERT_TRUE(cleared.Ok()) << cleared.Error();
     EXPECT_EQ(ReadIniKey("server", "key_dpapi", "missing"), "");
     EXPECT_EQ(ReadIniKey("server", "store"), "9999999999");
 }
@@ -274,25 +279,29 @@ TEST_F(AgentSettingsTest, KeyThatCannotBeProtectedLeavesTheStoredKey) {
 TEST_F(AgentSettingsTest, FolderInPlaceOfTheFileIsNeverReplaced) {
     // Something that is there but cannot be read as a file must not be taken for a missing file.
     ASSERT_TRUE(platform::MakeDirs(SettingsPath()));
-    std::string error;
-    EXPECT_FALSE(SaveSettings(ValidSettings(), &error));
-    EXPECT_EQ(error, "설정 파일을 쓰지 못했습니다 — " + SettingsPath());
-    EXPECT_FALSE(WriteIniKey("state", "sent_count", "1"));
+    const Result<> saved = SaveSettings(ValidSettings());
+    EXPECT_FALSE(saved.Ok());
+    EXPECT_EQ(saved.Error(), "설정 파일을 쓰지 못했습니다 — " + SettingsPath());
+    const Result<> written = WriteIniKey("state", "sent_count", "1");
+    EXPECT_FALSE(written.Ok());
+    EXPECT_EQ(written.Error(), "설정 파일을 쓰지 못했습니다 — " + SettingsPath());
     EXPECT_EQ(ReadIniKey("state", "sent_count", "none"), "none");
     ASSERT_EQ(::rmdir(SettingsPath().c_str()), 0);
 }
 
 TEST_F(AgentSettingsTest, FileWithoutReadRightIsNeverReplaced) {
-    std::string error;
     ASSERT_TRUE(SaveSettings(ChangedSettings()));
     const std::string before = ReadFile(SettingsPath());
     ASSERT_EQ(::chmod(SettingsPath().c_str(), 0200), 0);
     std::string probe;
     if (platform::ReadWholeFile(SettingsPath(), probe))
         GTEST_SKIP() << "running with rights that read any file";
-    EXPECT_FALSE(SaveSettings(ValidSettings(), &error));
-    EXPECT_EQ(error, "설정 파일을 쓰지 못했습니다 — " + SettingsPath());
-    EXPECT_FALSE(WriteIniKey("state", "sent_count", "1"));
+    const Result<> saved = SaveSettings(ValidSettings());
+    EXPECT_FALSE(saved.Ok());
+    EXPECT_EQ(saved.Error(), "설정 파일을 쓰지 못했습니다 — " + SettingsPath());
+    const Result<> written = WriteIniKey("state", "sent_count", "1");
+    EXPECT_FALSE(written.Ok());
+    EXPECT_EQ(written.Error(), "설정 파일을 쓰지 못했습니다 — " + SettingsPath());
     ASSERT_EQ(::chmod(SettingsPath().c_str(), 0600), 0);
     EXPECT_EQ(ReadFile(SettingsPath()), before);
 }
@@ -362,7 +371,9 @@ TEST(ValidateSettingsTest, ChecksInOrderWithTheirMessages) {
         SCOPED_TRACE(c.Name);
         TAgentSettings s = ValidSettings();
         c.Change(s);
-        EXPECT_EQ(ValidateSettings(s), c.Message);
+        const Result<> valid = ValidateSettings(s);
+        EXPECT_EQ(valid.Ok(), std::string(c.Message).empty());
+        EXPECT_EQ(valid.Error(), c.Message);
     }
 }
 
