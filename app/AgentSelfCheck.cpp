@@ -28,22 +28,23 @@ bool CarriesCouponDiscount(const TSaleLine& line) {
 
 void ProbeCancels(TPosReader& reader, TDateTime fromT, TDateTime toT,
                   const std::vector<std::int64_t>& designated, std::ostream& out) {
-    std::vector<TCancelRow> cancels;
-    if (!reader.CancelLines(fromT, toT, cancels)) {
-        out << "  취소   X " << reader.Error() << "\n";
+    const Result<std::vector<TCancelRow>> read = reader.CancelLines(fromT, toT);
+    if (!read) {
+        out << "  취소   X " << read.Error() << "\n";
         return;
     }
+    const std::vector<TCancelRow>& cancels = read.Value();
     std::vector<std::int64_t> ords;
     std::set<std::int64_t> seen;
     for (const TCancelRow& c : cancels)
         if (seen.insert(c.OrdCode).second) ords.push_back(c.OrdCode);
-    std::vector<TOriginRow> origins;
-    if (!reader.SalesLinesByOrd(ords, origins)) {
-        out << "  취소   X 원 전표를 읽지 못했다 — " << reader.Error() << "\n";
+    const Result<std::vector<TOriginRow>> origins = reader.SalesLinesByOrd(ords);
+    if (!origins) {
+        out << "  취소   X 원 전표를 읽지 못했다 — " << origins.Error() << "\n";
         return;
     }
     TCancelSkips skips;
-    const std::vector<TCancelOut> outs = CancelCorrections(cancels, origins, designated, {}, skips);
+    const std::vector<TCancelOut> outs = CancelCorrections(cancels, origins.Value(), designated, {}, skips);
     out << "  취소   " << cancels.size() << "줄 · 전표 " << ords.size() << "건 → 보낼 정정 " << outs.size()
         << "\n";
     out << "         건너뜀 원줄없음 " << skips.NoOrigin << " · 상품어긋남 " << skips.GoodsDiffer
@@ -76,17 +77,18 @@ void ProbePos(const TAgentSettings& settings, const std::vector<std::int64_t>& d
               const std::vector<std::int64_t>& linkCodes, const std::string& fromText,
               const std::string& toText, std::ostream& out) {
     TPosReader reader;
-    if (!reader.Connect(settings.PosConnStr)) {
-        out << "POS DB   X 붙지 못했습니다 — " << reader.Error() << "\n";
+    if (const Result<> connected = reader.Connect(settings.PosConnStr); !connected) {
+        out << "POS DB   X 붙지 못했습니다 — " << connected.Error() << "\n";
         return;
     }
     out << "POS DB   ok 붙었습니다\n";
 
-    std::vector<TColumnInfo> columns;
-    if (!reader.Fingerprint(columns)) {
-        out << "  지문   X " << reader.Error() << "\n";
+    const Result<std::vector<TColumnInfo>> fingerprint = reader.Fingerprint();
+    if (!fingerprint) {
+        out << "  지문   X " << fingerprint.Error() << "\n";
         return;
     }
+    const std::vector<TColumnInfo>& columns = fingerprint.Value();
     for (const std::string& table : PosTables()) {
         const auto count = std::count_if(columns.begin(), columns.end(), [&](const TColumnInfo& c) {
             return SameTextAscii(c.TableName, table);
@@ -112,11 +114,12 @@ void ProbePos(const TAgentSettings& settings, const std::vector<std::int64_t>& d
     }
     out << "  창     " << FormatDay(fromT) << " ~ " << FormatDay(toT) << " (반개구간)\n";
 
-    std::vector<TSalesRow> sales;
-    if (!reader.SalesLines(fromT, toT, sales)) {
-        out << "  판매   X " << reader.Error() << "\n";
+    const Result<std::vector<TSalesRow>> salesRead = reader.SalesLines(fromT, toT);
+    if (!salesRead) {
+        out << "  판매   X " << salesRead.Error() << "\n";
         return;
     }
+    const std::vector<TSalesRow>& sales = salesRead.Value();
     const auto goods =
         std::count_if(sales.begin(), sales.end(), [](const TSalesRow& r) { return r.Raw.IsItem(); });
     out << "  판매   " << sales.size() << "줄 (상품 " << goods << " · 차감 "
@@ -150,11 +153,12 @@ void ProbePos(const TAgentSettings& settings, const std::vector<std::int64_t>& d
         out << "         표본 [" << sample << "] 길이 " << Utf8Length(sample) << "\n";
     }
 
-    std::vector<TCouponRow> coupons;
-    if (!reader.CouponMaster(fromT, toT, coupons)) {
-        out << "  쿠폰   X " << reader.Error() << "\n";
+    const Result<std::vector<TCouponRow>> couponsRead = reader.CouponMaster(fromT, toT);
+    if (!couponsRead) {
+        out << "  쿠폰   X " << couponsRead.Error() << "\n";
         return;
     }
+    const std::vector<TCouponRow>& coupons = couponsRead.Value();
     out << "  쿠폰   " << coupons.size() << "개\n";
     for (const TCouponRow& c : coupons) {
         const bool suggested = c.CouponType == 1 || (c.Options & 2) != 0 || c.LimitAmount > 0;
@@ -165,19 +169,19 @@ void ProbePos(const TAgentSettings& settings, const std::vector<std::int64_t>& d
 
     ProbeCancels(reader, fromT, toT, designated, out);
 
-    std::vector<TGoodsRow> goodsRows;
-    if (!reader.GoodsList("", 200, goodsRows)) {
-        out << "  상품   X " << reader.Error() << "\n";
+    if (const Result<std::vector<TGoodsRow>> goodsRead = reader.GoodsList("", 200); !goodsRead) {
+        out << "  상품   X " << goodsRead.Error() << "\n";
     } else {
+        const std::vector<TGoodsRow>& goodsRows = goodsRead.Value();
         out << "  상품   " << goodsRows.size() << "개 (살아 있는 것만)\n";
         if (!goodsRows.empty())
             out << "         첫 줄 [" << goodsRows[0].Name << "] / " << goodsRows[0].Barcode << "\n";
     }
 
-    std::vector<TLinkRow> links;
-    if (!reader.CouponLinks(linkCodes, links)) {
-        out << "  연결   X " << reader.Error() << "\n";
+    if (const Result<std::vector<TLinkRow>> linksRead = reader.CouponLinks(linkCodes); !linksRead) {
+        out << "  연결   X " << linksRead.Error() << "\n";
     } else {
+        const std::vector<TLinkRow>& links = linksRead.Value();
         out << "  연결   " << links.size() << "개\n";
         for (const TLinkRow& l : links)
             out << "         쿠폰 " << l.CouponCode << " → 상품 " << l.GoodsCode << " · 율 " << l.Rate
@@ -185,13 +189,12 @@ void ProbePos(const TAgentSettings& settings, const std::vector<std::int64_t>& d
         if (linkCodes.empty()) out << "         지정된 쿠폰이 없어 0 이다 — 걸 것도 없다\n";
     }
 
-    std::int64_t total = 0;
-    if (reader.SubsidyTotal(fromT, toT, designated, total)) {
-        out << "  지원액 " << FormatWon(total);
+    if (const Result<std::int64_t> total = reader.SubsidyTotal(fromT, toT, designated)) {
+        out << "  지원액 " << FormatWon(total.Value());
         if (designated.empty()) out << "  <- 지정된 쿠폰이 없어 0 이다";
         out << "\n";
     } else {
-        out << "  지원액 X " << reader.Error() << "\n";
+        out << "  지원액 X " << total.Error() << "\n";
     }
 }
 

@@ -142,12 +142,13 @@ void BM_BareSalesLinesOfTheWindow(benchmark::State& state) {
     TCollectWindow window;
     if (!CollectWindow(TCollectParams{}, now, 0, window)) return state.SkipWithError("no window");
     TPosReader reader;
-    if (!reader.Connect("Driver=SQLite3;Database=" + w.PosPath))
-        return state.SkipWithError(reader.Error().c_str());
+    if (const Result<> connected = reader.Connect("Driver=SQLite3;Database=" + w.PosPath); !connected)
+        return state.SkipWithError(connected.Error().c_str());
     std::vector<TSalesRow> rows;
     for (auto _ : state) {
-        if (!reader.SalesLines(window.FromT, window.ToT, rows))
-            return state.SkipWithError(reader.Error().c_str());
+        Result<std::vector<TSalesRow>> read = reader.SalesLines(window.FromT, window.ToT);
+        if (!read) return state.SkipWithError(read.Error().c_str());
+        rows = std::move(read).Value();
         benchmark::DoNotOptimize(rows.data());
     }
     if (static_cast<std::int64_t>(rows.size()) != w.PosLines) return state.SkipWithError("row count differs");

@@ -57,12 +57,13 @@ void BM_SalesLinesThroughTheReader(benchmark::State& state) {
     const TBenchDay& d = Day();
     if (!d.Error.empty()) return state.SkipWithError(d.Error.c_str());
     TPosReader reader;
-    if (!reader.Connect("Driver=SQLite3;Database=" + d.Path))
-        return state.SkipWithError(reader.Error().c_str());
+    if (const Result<> connected = reader.Connect("Driver=SQLite3;Database=" + d.Path); !connected)
+        return state.SkipWithError(connected.Error().c_str());
     std::vector<TSalesRow> rows;
     for (auto _ : state) {
-        if (!reader.SalesLines(d.Day, IncDay(d.Day, 1), rows))
-            return state.SkipWithError(reader.Error().c_str());
+        Result<std::vector<TSalesRow>> read = reader.SalesLines(d.Day, IncDay(d.Day, 1));
+        if (!read) return state.SkipWithError(read.Error().c_str());
+        rows = std::move(read).Value();
         benchmark::DoNotOptimize(rows.data());
     }
     if (static_cast<std::int64_t>(rows.size()) != d.Lines) return state.SkipWithError("row count differs");

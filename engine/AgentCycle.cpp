@@ -131,33 +131,34 @@ void TAgentEngine::CollectAndSendSteps() {
     {
         TPosReader reader;
         reader.SetTimeouts(FPosLoginSec, FPosCommandSec);
-        if (!reader.Connect(FSettings.PosConnStr)) {
-            FPosError = reader.Error();
+        if (const Result<> connected = reader.Connect(FSettings.PosConnStr); !connected) {
+            FPosError = connected.Error();
             LogError("POS", StripMarks(kPosConnectNote) + " " + FPosError);
             SetNote(kPosConnectNote, "", TNoticeWeight::NotStored);
             FPosState = 2;
             FlushSpool();
             return;
         }
-        std::vector<TColumnInfo> columns;
-        if (reader.Fingerprint(columns)) {
+        if (const Result<std::vector<TColumnInfo>> fingerprint = reader.Fingerprint()) {
+            const std::vector<TColumnInfo>& columns = fingerprint.Value();
             std::vector<std::string> texts;
             texts.reserve(columns.size());
             for (const TColumnInfo& c : columns)
                 texts.push_back(c.TableName + "\t" + c.ColumnName + "\t" + c.DataType + "\t" + c.Nullable);
             FCurFp = SchemaFingerprint(texts);
         }
-        if (!reader.LastSeenByRegister(IncMinute(now, -168 * 60), registers)) registers.clear();
+        registers = reader.LastSeenByRegister(IncMinute(now, -168 * 60)).ValueOr({});
 
-        std::vector<TSalesRow> rows;
-        if (!reader.SalesLines(window.FromT, window.ToT, rows)) {
-            FPosError = reader.Error();
+        const Result<std::vector<TSalesRow>> sales = reader.SalesLines(window.FromT, window.ToT);
+        if (!sales) {
+            FPosError = sales.Error();
             LogError("POS", StripMarks(kPosReadNote) + " " + FPosError);
             SetNote(kPosReadNote, "", TNoticeWeight::NotStored);
             FPosState = 2;
             FlushSpool();
             return;
         }
+        const std::vector<TSalesRow>& rows = sales.Value();
         FPosState = 1;
         FLastCollectAt = now;
         SaveState();
@@ -206,11 +207,11 @@ void TAgentEngine::CollectAndSendSteps() {
                         "오류");
             TDateTime since = FSpool->Since();
             if (since <= 0) since = window.FromT;
-            if (!reader.DailyReportable(LastFullDays(3, since, window.ToT), dayCounts)) dayCounts.clear();
+            dayCounts = reader.DailyReportable(LastFullDays(3, since, window.ToT)).ValueOr({});
         }
 
-        std::vector<TCouponRow> coupons;
-        if (reader.CouponMaster(window.FromT, window.ToT, coupons) && !coupons.empty()) {
+        const std::vector<TCouponRow> coupons = reader.CouponMaster(window.FromT, window.ToT).ValueOr({});
+        if (!coupons.empty()) {
             std::vector<std::string> items;
             items.reserve(coupons.size());
             for (const TCouponRow& c : coupons) {

@@ -130,12 +130,9 @@ std::int64_t TAgentEngine::UnreportedLocalSubsidy(const std::vector<std::int64_t
         FLocalNote = "POS 를 읽지 못했습니다 — 화면의 사용액이 실제보다 적을 수 있습니다";
         return 0;
     }
-    std::int64_t total = 0;
-    if (!reader.SubsidyTotal(FProgramStart, IncDay(Today(), 1), codes, total)) {
-        FLocalNote = "POS 집계에 실패했습니다 — 화면의 사용액이 실제보다 적을 수 있습니다";
-        total = 0;
-    }
-    const std::int64_t result = total - FInput.ReportedExecuted;
+    const Result<std::int64_t> total = reader.SubsidyTotal(FProgramStart, IncDay(Today(), 1), codes);
+    if (!total) FLocalNote = "POS 집계에 실패했습니다 — 화면의 사용액이 실제보다 적을 수 있습니다";
+    const std::int64_t result = total.ValueOr(0) - FInput.ReportedExecuted;
     return result < 0 ? 0 : result;
 }
 

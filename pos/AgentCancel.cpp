@@ -279,21 +279,22 @@ TCorrectionResult ApplyCancels(TPosReader& reader, TDateTime fromT, TDateTime to
                                const std::vector<std::int64_t>& codes, const TPriorMarks& prior,
                                TSpool& spool, TDateTime now) {
     TCorrectionResult result;
-    std::vector<TCancelRow> rows;
-    if (!reader.CancelLines(fromT, toT, rows)) {
+    const Result<std::vector<TCancelRow>> cancels = reader.CancelLines(fromT, toT);
+    if (!cancels) {
         result.Note = "취소를 읽지 못했습니다 — 취소분이 청구에 남습니다.";
         return result;
     }
+    const std::vector<TCancelRow>& rows = cancels.Value();
     if (rows.empty()) return result;
     std::vector<std::int64_t> ords;
     for (const TCancelRow& r : rows)
         if (std::find(ords.begin(), ords.end(), r.OrdCode) == ords.end()) ords.push_back(r.OrdCode);
-    std::vector<TOriginRow> origins;
-    if (!reader.SalesLinesByOrd(ords, origins)) {
+    const Result<std::vector<TOriginRow>> origins = reader.SalesLinesByOrd(ords);
+    if (!origins) {
         result.Note = "원 전표를 읽지 못했습니다 — 취소분이 청구에 남습니다.";
         return result;
     }
-    result.Corrections = CancelCorrections(rows, origins, codes, prior, result.CancelSkips);
+    result.Corrections = CancelCorrections(rows, origins.Value(), codes, prior, result.CancelSkips);
     if (const int n = result.CancelSkips.Unmatched(); n > 0)
         result.Note = Fmt("⚠ 취소 %d건이 원 줄과 맞지 않습니다 — 짐작으로 취소하지 않았습니다.", n);
     SpoolCorrections(result, spool, now);
@@ -304,12 +305,12 @@ TCorrectionResult ApplyReturns(TPosReader& reader, const std::vector<TReturnRow>
                                TDateTime now) {
     TCorrectionResult result;
     if (returnRows.empty()) return result;
-    std::vector<TOriginRow> origins;
-    if (!reader.SalesLinesByOrd(ReturnOrigins(returnRows), origins)) {
+    const Result<std::vector<TOriginRow>> origins = reader.SalesLinesByOrd(ReturnOrigins(returnRows));
+    if (!origins) {
         result.Note = "반품의 원거래를 읽지 못했습니다 — 반품분이 청구에 남습니다.";
         return result;
     }
-    result.Corrections = ReturnCorrections(returnRows, origins, result.ReturnSkips);
+    result.Corrections = ReturnCorrections(returnRows, origins.Value(), result.ReturnSkips);
     if (const int n = result.ReturnSkips.SkippedReturns(); n > 0)
         result.Note = Fmt("⚠ 반품 %d건의 원거래를 확정하지 못했습니다 — 짐작으로 빼지 않았습니다.", n);
     SpoolCorrections(result, spool, now);

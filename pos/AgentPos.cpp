@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <map>
+#include <type_traits>
 
 namespace pavona {
 
@@ -22,17 +23,21 @@ std::string JoinCodes(const std::vector<std::int64_t>& codes) {
     return out;
 }
 
-// Runs `body`; any failure becomes the reader's error text and a false result.
-template <typename F> bool Safely(std::string& error, F&& body) {
+// Runs `body` and gives what it returns; any failure becomes the error text, with nothing of what
+// was read before it.
+template <typename F> auto Safely(F&& body) -> Result<std::invoke_result_t<F&>> {
     try {
-        body();
-        return true;
+        if constexpr (std::is_void_v<std::invoke_result_t<F&>>) {
+            body();
+            return Done();
+        } else {
+            return body();
+        }
     } catch (const std::exception& e) {
-        error = e.what();
+        return Fail(e.what());
     } catch (...) {
-        error = "POS 를 읽는 중 알 수 없는 오류가 났습니다.";
+        return Fail("POS 를 읽는 중 알 수 없는 오류가 났습니다.");
     }
-    return false;
 }
 
 } // namespace
@@ -79,26 +84,23 @@ void TPosReader::SetTimeouts(int loginSec, int commandSec) {
     FCommandTimeoutSec = commandSec;
 }
 
-bool TPosReader::Connect(const std::string& connStr) {
-    FError.clear();
+Result<> TPosReader::Connect(const std::string& connStr) {
     FConn.Close();
     const TConnTarget target = TranslateConnString(connStr);
-    if (!target.Ok) {
-        FError = target.Error;
-        return false;
-    }
-    const bool ok = Safely(FError, [&] {
+    if (!target.Ok) return Fail(target.Error);
+    Result<> opened = Safely([&] {
         FConn.Open(target.OdbcString, FLoginTimeoutSec);
         FDialect = DialectOfDbms(FConn.DbmsName());
     });
-    if (!ok) {
+    if (!opened) {
         FConn.Close();
         // The SQLite driver only says "connect failed"; the usual cause is a wrong path.
         if (target.Kind == TConnKind::Sqlite && !target.SqliteFile.empty() &&
             !platform::FileExists(target.SqliteFile))
-            FError = "POS 데이터베이스 파일이 없습니다: " + target.SqliteFile + " (" + FError + ")";
+            return Fail("POS 데이터베이스 파일이 없습니다: " + target.SqliteFile + " (" + opened.Error() +
+                        ")");
     }
-    return ok;
+    return opened;
 }
 
 TOdbcQuery TPosReader::Prepare(const char* name, const std::string& sql) {
@@ -108,9 +110,8 @@ TOdbcQuery TPosReader::Prepare(const char* name, const std::string& sql) {
     return q;
 }
 
-bool TPosReader::Fingerprint(std::vector<TColumnInfo>& out) {
-    out.clear();
-    return Safely(FError, [&] {
+Result<std::vector<TColumnInfo>> TPosReader::Fingerprint() {
+    return Safely([&] {
         TOdbcQuery q = Prepare(SQL_FINGERPRINT, PosQuerySql(SQL_FINGERPRINT));
         RunQuery(q, SQL_FINGERPRINT);
         std::vector<TColumnInfo> rows(q.RowCount());
@@ -120,13 +121,12 @@ bool TPosReader::Fingerprint(std::vector<TColumnInfo>& out) {
             rows[r].DataType = q.Value(r, 2).AsText();
             rows[r].Nullable = q.Value(r, 3).AsText();
         }
-        out = std::move(rows);
+        return rows;
     });
 }
 
-bool TPosReader::SalesLines(TDateTime fromT, TDateTime toT, std::vector<TSalesRow>& out) {
-    out.clear();
-    return Safely(FError, [&] {
+Result<std::vector<TSalesRow>> TPosReader::SalesLines(TDateTime fromT, TDateTime toT) {
+    return Safely([&] {
         TOdbcQuery q = Prepare(SQL_SALES, PosQuerySql(SQL_SALES));
         q.SetDateTime("p1", fromT);
         q.SetDateTime("p2", toT);
@@ -153,13 +153,12 @@ bool TPosReader::SalesLines(TDateTime fromT, TDateTime toT, std::vector<TSalesRo
             s.Raw.Stype = v(15).AsInt();
             s.Raw.UnitQty = v(16).AsInt64();
         }
-        out = std::move(rows);
+        return rows;
     });
 }
 
-bool TPosReader::CancelLines(TDateTime fromT, TDateTime toT, std::vector<TCancelRow>& out) {
-    out.clear();
-    return Safely(FError, [&] {
+Result<std::vector<TCancelRow>> TPosReader::CancelLines(TDateTime fromT, TDateTime toT) {
+    return Safely([&] {
         TOdbcQuery q = Prepare(SQL_CANCELS, PosQuerySql(SQL_CANCELS));
         q.SetDateTime("p1", fromT);
         q.SetDateTime("p2", toT);
@@ -181,14 +180,13 @@ bool TPosReader::CancelLines(TDateTime fromT, TDateTime toT, std::vector<TCancel
             c.Raw.Qty = v(8).AsInt64();
             c.Raw.Price = v(9).AsInt64();
         }
-        out = std::move(rows);
+        return rows;
     });
 }
 
-bool TPosReader::SalesLinesByOrd(const std::vector<std::int64_t>& ords, std::vector<TOriginRow>& out) {
-    out.clear();
-    if (ords.empty()) return true;
-    return Safely(FError, [&] {
+Result<std::vector<TOriginRow>> TPosReader::SalesLinesByOrd(const std::vector<std::int64_t>& ords) {
+    if (ords.empty()) return std::vector<TOriginRow>{};
+    return Safely([&] {
         std::string marks;
         for (size_t i = 0; i < ords.size(); ++i)
             marks += (i ? ",:o" : ":o") + std::to_string(i);
@@ -210,13 +208,12 @@ bool TPosReader::SalesLinesByOrd(const std::vector<std::int64_t>& ords, std::vec
             o.Raw.Price = v(7).AsInt64();
             o.Raw.Dc = v(8).AsInt64();
         }
-        out = std::move(rows);
+        return rows;
     });
 }
 
-bool TPosReader::CouponMaster(TDateTime fromT, TDateTime toT, std::vector<TCouponRow>& out) {
-    out.clear();
-    return Safely(FError, [&] {
+Result<std::vector<TCouponRow>> TPosReader::CouponMaster(TDateTime fromT, TDateTime toT) {
+    return Safely([&] {
         TOdbcQuery q = Prepare(SQL_COUPON, PosQuerySql(SQL_COUPON));
         q.SetDateTime("p1", fromT);
         q.SetDateTime("p2", toT);
@@ -234,27 +231,25 @@ bool TPosReader::CouponMaster(TDateTime fromT, TDateTime toT, std::vector<TCoupo
             c.LimitCycle = v(6).AsInt();
             c.SponsorName = v(7).AsText();
         }
-        out = std::move(rows);
+        return rows;
     });
 }
 
-bool TPosReader::SubsidyTotal(TDateTime fromT, TDateTime toT, const std::vector<std::int64_t>& codes,
-                              std::int64_t& total) {
-    total = 0;
-    if (codes.empty()) return true;
-    return Safely(FError, [&] {
+Result<std::int64_t> TPosReader::SubsidyTotal(TDateTime fromT, TDateTime toT,
+                                              const std::vector<std::int64_t>& codes) {
+    if (codes.empty()) return std::int64_t{0};
+    return Safely([&] {
         TOdbcQuery q = Prepare(SQL_SUBSIDY, ReplaceAll(PosQuerySql(SQL_SUBSIDY), "%s", JoinCodes(codes)));
         q.SetDateTime("p1", fromT);
         q.SetDateTime("p2", toT);
         RunQuery(q, SQL_SUBSIDY);
         // Discount amounts are negative; the subsidy is the positive number of won.
-        total = q.RowCount() > 0 ? -q.Value(0, 0).AsInt64() : 0;
+        return q.RowCount() > 0 ? -q.Value(0, 0).AsInt64() : std::int64_t{0};
     });
 }
 
-bool TPosReader::GoodsList(const std::string& filter, int limit, std::vector<TGoodsRow>& out) {
-    out.clear();
-    return Safely(FError, [&] {
+Result<std::vector<TGoodsRow>> TPosReader::GoodsList(const std::string& filter, int limit) {
+    return Safely([&] {
         const std::string trimmed = Trim(filter);
         const int rowsMax = limit > 0 ? limit : 500;
         TOdbcQuery q = Prepare(SQL_GOODS, ReplaceAll(PosQuerySql(SQL_GOODS), "%d", std::to_string(rowsMax)));
@@ -269,19 +264,18 @@ bool TPosReader::GoodsList(const std::string& filter, int limit, std::vector<TGo
             rows[r].Spec = q.Value(r, 3).AsText();
             rows[r].Active = true; // the statement lists goods on sale only
         }
-        out = std::move(rows);
+        return rows;
     });
 }
 
-bool TPosReader::GoodsByCodes(const std::vector<std::string>& codes, std::vector<TGoodsRow>& out) {
-    out.clear();
+Result<std::vector<TGoodsRow>> TPosReader::GoodsByCodes(const std::vector<std::string>& codes) {
     std::vector<std::int64_t> numeric;
     for (const std::string& code : codes) {
         std::int64_t n = 0;
         if (TryParseInt64(Trim(code), n)) numeric.push_back(n);
     }
-    if (numeric.empty()) return true;
-    return Safely(FError, [&] {
+    if (numeric.empty()) return std::vector<TGoodsRow>{};
+    return Safely([&] {
         TOdbcQuery q = Prepare(SQL_GOODS_BY_CODES,
                                ReplaceAll(PosQuerySql(SQL_GOODS_BY_CODES), "%s", JoinCodes(numeric)));
         RunQuery(q, SQL_GOODS_BY_CODES);
@@ -293,14 +287,13 @@ bool TPosReader::GoodsByCodes(const std::vector<std::string>& codes, std::vector
             rows[r].Spec = q.Value(r, 3).AsText();
             rows[r].Active = q.Value(r, 4).AsInt64() == 1;
         }
-        out = std::move(rows);
+        return rows;
     });
 }
 
-bool TPosReader::DailyReportable(const std::vector<TDateTime>& days, std::vector<TDayCount>& out) {
-    out.clear();
-    if (days.empty()) return true;
-    return Safely(FError, [&] {
+Result<std::vector<TDayCount>> TPosReader::DailyReportable(const std::vector<TDateTime>& days) {
+    if (days.empty()) return std::vector<TDayCount>{};
+    return Safely([&] {
         TOdbcQuery q = Prepare(SQL_DAILY_REPORTABLE, PosQuerySql(SQL_DAILY_REPORTABLE));
         q.SetDateTime("p1", DateOf(days.front()));
         q.SetDateTime("p2", IncDay(DateOf(days.back()), 1));
@@ -318,13 +311,12 @@ bool TPosReader::DailyReportable(const std::vector<TDateTime>& days, std::vector
             }
             rows.push_back(c);
         }
-        out = std::move(rows);
+        return rows;
     });
 }
 
-bool TPosReader::LastSeenByRegister(TDateTime since, std::vector<TRegisterSeen>& out) {
-    out.clear();
-    return Safely(FError, [&] {
+Result<std::vector<TRegisterSeen>> TPosReader::LastSeenByRegister(TDateTime since) {
+    return Safely([&] {
         TOdbcQuery q = Prepare(SQL_LAST_BY_REG, PosQuerySql(SQL_LAST_BY_REG));
         q.SetDateTime("p1", since);
         RunQuery(q, SQL_LAST_BY_REG);
@@ -334,14 +326,13 @@ bool TPosReader::LastSeenByRegister(TDateTime since, std::vector<TRegisterSeen>&
             rows[r].LastSoldAt = q.Value(r, 1).AsDateTime();
             rows[r].OrdCount = q.Value(r, 2).AsInt64();
         }
-        out = std::move(rows);
+        return rows;
     });
 }
 
-bool TPosReader::CouponLinks(const std::vector<std::int64_t>& codes, std::vector<TLinkRow>& out) {
-    out.clear();
-    if (codes.empty()) return true;
-    return Safely(FError, [&] {
+Result<std::vector<TLinkRow>> TPosReader::CouponLinks(const std::vector<std::int64_t>& codes) {
+    if (codes.empty()) return std::vector<TLinkRow>{};
+    return Safely([&] {
         TOdbcQuery q = Prepare(SQL_LINKS, ReplaceAll(PosQuerySql(SQL_LINKS), "%0:s", JoinCodes(codes)));
         RunQuery(q, SQL_LINKS);
         std::vector<TLinkRow> rows(q.RowCount());
@@ -354,7 +345,7 @@ bool TPosReader::CouponLinks(const std::vector<std::int64_t>& codes, std::vector
             rows[r].EndsOn = v(4).AsDateTime();
             rows[r].ViaGroup = v(5).AsInt64() == 1;
         }
-        out = std::move(rows);
+        return rows;
     });
 }
 

@@ -1,8 +1,10 @@
 // The read-only POS reader: one connection, the eleven catalogue statements run through RunQuery
-// (every run recorded in the query log), results as plain row records, failures as FError.
+// (every run recorded in the query log), results as plain row records; a failure is the Result's
+// error text and never comes with part of the rows.
 #pragma once
 
 #include "common/DateTime.h"
+#include "common/Result.h"
 #include "pos/OdbcConnection.h"
 #include "pos/OdbcQuery.h"
 #include "pos/PosCatalogue.h"
@@ -90,26 +92,24 @@ class TPosReader {
     TPosReader(const TPosReader&) = delete;
     TPosReader& operator=(const TPosReader&) = delete;
 
-    // Clears FError, closes an open connection and opens ConnStr (translated for the driver; the
-    // caller's string itself is never changed). False with the driver's message in FError.
-    bool Connect(const std::string& connStr);
-    const std::string& Error() const { return FError; }
+    // Closes an open connection and opens ConnStr (translated for the driver; the caller's string
+    // itself is never changed). Fails with the driver's message.
+    Result<> Connect(const std::string& connStr);
     TPosDialect Dialect() const { return FDialect; }
     // Tests shorten the waits; the agent keeps 15 s and 60 s.
     void SetTimeouts(int loginSec, int commandSec);
 
-    bool Fingerprint(std::vector<TColumnInfo>& out);
-    bool SalesLines(TDateTime fromT, TDateTime toT, std::vector<TSalesRow>& out);
-    bool CancelLines(TDateTime fromT, TDateTime toT, std::vector<TCancelRow>& out);
-    bool SalesLinesByOrd(const std::vector<std::int64_t>& ords, std::vector<TOriginRow>& out);
-    bool CouponMaster(TDateTime fromT, TDateTime toT, std::vector<TCouponRow>& out);
-    bool SubsidyTotal(TDateTime fromT, TDateTime toT, const std::vector<std::int64_t>& codes,
-                      std::int64_t& total);
-    bool GoodsList(const std::string& filter, int limit, std::vector<TGoodsRow>& out);
-    bool GoodsByCodes(const std::vector<std::string>& codes, std::vector<TGoodsRow>& out);
-    bool DailyReportable(const std::vector<TDateTime>& days, std::vector<TDayCount>& out);
-    bool LastSeenByRegister(TDateTime since, std::vector<TRegisterSeen>& out);
-    bool CouponLinks(const std::vector<std::int64_t>& codes, std::vector<TLinkRow>& out);
+    Result<std::vector<TColumnInfo>> Fingerprint();
+    Result<std::vector<TSalesRow>> SalesLines(TDateTime fromT, TDateTime toT);
+    Result<std::vector<TCancelRow>> CancelLines(TDateTime fromT, TDateTime toT);
+    Result<std::vector<TOriginRow>> SalesLinesByOrd(const std::vector<std::int64_t>& ords);
+    Result<std::vector<TCouponRow>> CouponMaster(TDateTime fromT, TDateTime toT);
+    Result<std::int64_t> SubsidyTotal(TDateTime fromT, TDateTime toT, const std::vector<std::int64_t>& codes);
+    Result<std::vector<TGoodsRow>> GoodsList(const std::string& filter, int limit);
+    Result<std::vector<TGoodsRow>> GoodsByCodes(const std::vector<std::string>& codes);
+    Result<std::vector<TDayCount>> DailyReportable(const std::vector<TDateTime>& days);
+    Result<std::vector<TRegisterSeen>> LastSeenByRegister(TDateTime since);
+    Result<std::vector<TLinkRow>> CouponLinks(const std::vector<std::int64_t>& codes);
 
   private:
     // A query for a catalogue statement with its lists and limits filled in, in the connected
@@ -117,7 +117,6 @@ class TPosReader {
     TOdbcQuery Prepare(const char* name, const std::string& sql);
 
     TOdbcConnection FConn;
-    std::string FError;
     TPosDialect FDialect = TPosDialect::SqlServer;
     int FLoginTimeoutSec = kLoginTimeoutSec;
     int FCommandTimeoutSec = kCommandTimeoutSec;

@@ -270,8 +270,8 @@ TEST_F(EngineFaultTest, APosThatCannotBeReachedIsLoggedAndOnceSaysWhy) {
         s.PosConnStr = c.Conn;
         std::string error;
         ASSERT_TRUE(SaveSettings(s, &error)) << error;
-        TPosReader probe;
-        ASSERT_FALSE(probe.Connect(c.Conn));
+        const Result<> probe = TPosReader().Connect(c.Conn);
+        ASSERT_FALSE(probe.Ok());
         ASSERT_FALSE(probe.Error().empty());
 
         auto engine = MakeEngine();

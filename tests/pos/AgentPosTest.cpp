@@ -30,7 +30,8 @@ class PosReaderTest : public test::TempDataTest {
         FPath = FRoot.File("pos.db");
         std::string error;
         ASSERT_TRUE(test::MakeFixturePos(FPath, error)) << error;
-        ASSERT_TRUE(FReader.Connect(test::FixtureConnStr(FPath))) << FReader.Error();
+        const Result<> connected = FReader.Connect(test::FixtureConnStr(FPath));
+        ASSERT_TRUE(connected.Ok()) << connected.Error();
         ASSERT_EQ(FReader.Dialect(), TPosDialect::Sqlite);
     }
 
@@ -41,8 +42,9 @@ class PosReaderTest : public test::TempDataTest {
 } // namespace
 
 TEST_F(PosReaderTest, SalesLinesMapsEveryColumnInReceiptAndLineOrderWithNullsAsZero) {
-    std::vector<TSalesRow> rows(1);
-    ASSERT_TRUE(FReader.SalesLines(At(6, 9, 0), At(6, 10, 50), rows)) << FReader.Error();
+    const Result<std::vector<TSalesRow>> read = FReader.SalesLines(At(6, 9, 0), At(6, 10, 50));
+    ASSERT_TRUE(read.Ok()) << read.Error();
+    const std::vector<TSalesRow>& rows = read.Value();
     struct Want {
         const char* ord;
         int seq, kind;
@@ -108,8 +110,9 @@ TEST_F(PosReaderTest, HalfOpenWindowsAreExactAtBothBoundsWhateverTheStoredForm) 
         {At(7, 0, 0), At(8, 0, 0), {}},
     };
     for (const Case& c : cases) {
-        std::vector<TSalesRow> rows;
-        ASSERT_TRUE(FReader.SalesLines(c.from, c.to, rows)) << FReader.Error();
+        const Result<std::vector<TSalesRow>> read = FReader.SalesLines(c.from, c.to);
+        ASSERT_TRUE(read.Ok()) << read.Error();
+        const std::vector<TSalesRow>& rows = read.Value();
         std::vector<std::string> ords;
         for (const TSalesRow& r : rows)
             if (ords.empty() || ords.back() != r.Raw.OrdCode) ords.push_back(r.Raw.OrdCode);
@@ -121,8 +124,9 @@ TEST_F(PosReaderTest, HalfOpenWindowsAreExactAtBothBoundsWhateverTheStoredForm) 
 }
 
 TEST_F(PosReaderTest, CancelLinesAndReadBackReceipts) {
-    std::vector<TCancelRow> cancels;
-    ASSERT_TRUE(FReader.CancelLines(At(6, 12, 0), At(6, 13, 0), cancels)) << FReader.Error();
+    const Result<std::vector<TCancelRow>> cancelsRead = FReader.CancelLines(At(6, 12, 0), At(6, 13, 0));
+    ASSERT_TRUE(cancelsRead.Ok()) << cancelsRead.Error();
+    const std::vector<TCancelRow>& cancels = cancelsRead.Value();
     ASSERT_EQ(cancels.size(), 2u);
     for (const TCancelRow& c : cancels) {
         EXPECT_EQ(c.CancelCode, 501);
@@ -140,8 +144,9 @@ TEST_F(PosReaderTest, CancelLinesAndReadBackReceipts) {
     EXPECT_EQ(cancels[0].Raw.Price, 6000);
     EXPECT_EQ(cancels[1].Raw.Seq, 3);
 
-    std::vector<TOriginRow> origin;
-    ASSERT_TRUE(FReader.SalesLinesByOrd({1001, 1004, 1002}, origin)) << FReader.Error();
+    const Result<std::vector<TOriginRow>> originRead = FReader.SalesLinesByOrd({1001, 1004, 1002});
+    ASSERT_TRUE(originRead.Ok()) << originRead.Error();
+    const std::vector<TOriginRow>& origin = originRead.Value();
     std::vector<std::string> keys;
     for (const TOriginRow& o : origin)
         keys.push_back(o.Raw.OrdCode + ":" + std::to_string(o.Raw.Seq) + (o.IsRefund ? "R" : ""));
@@ -156,8 +161,9 @@ TEST_F(PosReaderTest, CancelLinesAndReadBackReceipts) {
 }
 
 TEST_F(PosReaderTest, CouponMasterSubsidyAndLinks) {
-    std::vector<TCouponRow> coupons;
-    ASSERT_TRUE(FReader.CouponMaster(At(6, 9, 0), At(6, 10, 50), coupons)) << FReader.Error();
+    const Result<std::vector<TCouponRow>> couponsRead = FReader.CouponMaster(At(6, 9, 0), At(6, 10, 50));
+    ASSERT_TRUE(couponsRead.Ok()) << couponsRead.Error();
+    const std::vector<TCouponRow>& coupons = couponsRead.Value();
     ASSERT_EQ(coupons.size(), 2u); // 7003 is used only on the receipt at the upper bound
     EXPECT_EQ(coupons[0].Code, 7001);
     EXPECT_EQ(coupons[0].Title, "농할 20%");
@@ -175,13 +181,14 @@ TEST_F(PosReaderTest, CouponMasterSubsidyAndLinks) {
         std::int64_t total;
     } cases[] = {{{7001, 7002}, 1500}, {{7001}, 1200}, {{7003}, 0}, {{4242}, 0}};
     for (const Case& c : cases) {
-        std::int64_t total = -1;
-        ASSERT_TRUE(FReader.SubsidyTotal(At(6, 9, 0), At(6, 10, 50), c.codes, total)) << FReader.Error();
-        EXPECT_EQ(total, c.total) << c.codes.size();
+        const Result<std::int64_t> total = FReader.SubsidyTotal(At(6, 9, 0), At(6, 10, 50), c.codes);
+        ASSERT_TRUE(total.Ok()) << total.Error();
+        EXPECT_EQ(total.Value(), c.total) << c.codes.size();
     }
 
-    std::vector<TLinkRow> links;
-    ASSERT_TRUE(FReader.CouponLinks({7001, 7002}, links)) << FReader.Error();
+    Result<std::vector<TLinkRow>> linksRead = FReader.CouponLinks({7001, 7002});
+    ASSERT_TRUE(linksRead.Ok()) << linksRead.Error();
+    std::vector<TLinkRow> links = std::move(linksRead).Value();
     std::sort(links.begin(), links.end(), [](const TLinkRow& a, const TLinkRow& b) {
         return std::tie(a.CouponCode, a.GoodsCode) < std::tie(b.CouponCode, b.GoodsCode);
     });
@@ -205,8 +212,9 @@ TEST_F(PosReaderTest, CouponMasterSubsidyAndLinks) {
 }
 
 TEST_F(PosReaderTest, GoodsSearchAndGoodsByCodes) {
-    std::vector<TGoodsRow> goods;
-    ASSERT_TRUE(FReader.GoodsList("  사과 ", 0, goods)) << FReader.Error();
+    Result<std::vector<TGoodsRow>> read = FReader.GoodsList("  사과 ", 0);
+    ASSERT_TRUE(read.Ok()) << read.Error();
+    std::vector<TGoodsRow> goods = read.Value();
     ASSERT_EQ(goods.size(), 2u); // the stopped 사과즙 is not listed
     EXPECT_EQ(goods[0].Code, "11");
     EXPECT_EQ(goods[0].Name, "사과");
@@ -218,28 +226,34 @@ TEST_F(PosReaderTest, GoodsSearchAndGoodsByCodes) {
     EXPECT_EQ(RunOf(SQL_GOODS).Params, "p1=사과  p2=%사과%");
     EXPECT_TRUE(EndsWith(RunOf(SQL_GOODS).Sql, " LIMIT 500"));
 
-    ASSERT_TRUE(FReader.GoodsList("", 2, goods)) << FReader.Error();
+    read = FReader.GoodsList("", 2);
+    ASSERT_TRUE(read.Ok()) << read.Error();
+    goods = read.Value();
     ASSERT_EQ(goods.size(), 2u);
     EXPECT_EQ(goods[0].Name, "배");
     EXPECT_EQ(goods[1].Name, "사과");
 
-    ASSERT_TRUE(FReader.GoodsByCodes({" 0012", "A17", ""}, goods)) << FReader.Error();
+    read = FReader.GoodsByCodes({" 0012", "A17", ""});
+    ASSERT_TRUE(read.Ok()) << read.Error();
+    goods = read.Value();
     ASSERT_EQ(goods.size(), 1u);
     EXPECT_EQ(goods[0].Code, "12");
     EXPECT_EQ(goods[0].Name, "배");
     EXPECT_EQ(goods[0].Spec, "");
     EXPECT_TRUE(goods[0].Active); // status NULL
     EXPECT_NE(RunOf(SQL_GOODS_BY_CODES).Sql.find("WHERE g.goods_code IN (12)"), std::string::npos);
-    ASSERT_TRUE(FReader.GoodsByCodes({"14"}, goods)) << FReader.Error();
+    read = FReader.GoodsByCodes({"14"});
+    ASSERT_TRUE(read.Ok()) << read.Error();
+    goods = read.Value();
     ASSERT_EQ(goods.size(), 1u);
     EXPECT_FALSE(goods[0].Active);
 }
 
 TEST_F(PosReaderTest, DailyReportableGivesOneEntryPerDayAndRegistersTheirLastSale) {
-    std::vector<TDayCount> days;
-    ASSERT_TRUE(FReader.DailyReportable(
-        {EncodeDate(2026, 10, 6), EncodeDate(2026, 10, 7), EncodeDate(2026, 10, 8)}, days))
-        << FReader.Error();
+    const Result<std::vector<TDayCount>> daysRead =
+        FReader.DailyReportable({EncodeDate(2026, 10, 6), EncodeDate(2026, 10, 7), EncodeDate(2026, 10, 8)});
+    ASSERT_TRUE(daysRead.Ok()) << daysRead.Error();
+    const std::vector<TDayCount>& days = daysRead.Value();
     ASSERT_EQ(days.size(), 3u);
     EXPECT_EQ(days[0].Day, "2026-10-06");
     EXPECT_EQ(days[0].Lines, 6);
@@ -252,8 +266,9 @@ TEST_F(PosReaderTest, DailyReportableGivesOneEntryPerDayAndRegistersTheirLastSal
     EXPECT_EQ(days[2].Amount, 700);
     EXPECT_EQ(RunOf(SQL_DAILY_REPORTABLE).Params, "p1=2026-10-06 00:00:00  p2=2026-10-09 00:00:00");
 
-    std::vector<TRegisterSeen> seen;
-    ASSERT_TRUE(FReader.LastSeenByRegister(At(6, 9, 0), seen)) << FReader.Error();
+    const Result<std::vector<TRegisterSeen>> seenRead = FReader.LastSeenByRegister(At(6, 9, 0));
+    ASSERT_TRUE(seenRead.Ok()) << seenRead.Error();
+    const std::vector<TRegisterSeen>& seen = seenRead.Value();
     ASSERT_EQ(seen.size(), 3u);
     const std::pair<std::int64_t, std::int64_t> counts[] = {{1, 3}, {2, 2}, {3, 1}};
     const TDateTime last[] = {At(8, 12, 0), At(8, 11, 0), At(6, 9, 30, 0, 500)};
@@ -265,8 +280,9 @@ TEST_F(PosReaderTest, DailyReportableGivesOneEntryPerDayAndRegistersTheirLastSal
 }
 
 TEST_F(PosReaderTest, FingerprintListsTheEightTablesColumnsByNameWithoutOtherTables) {
-    std::vector<TColumnInfo> cols;
-    ASSERT_TRUE(FReader.Fingerprint(cols)) << FReader.Error();
+    const Result<std::vector<TColumnInfo>> read = FReader.Fingerprint();
+    ASSERT_TRUE(read.Ok()) << read.Error();
+    const std::vector<TColumnInfo>& cols = read.Value();
     ASSERT_EQ(cols.size(), 50u);
     std::vector<std::string> tables;
     for (const TColumnInfo& c : cols)
@@ -293,45 +309,42 @@ TEST_F(PosReaderTest, EmptyInputsRunNothingAndRecordNothing) {
     const int before[] = {RunOf(SQL_SALES_BY_ORD).Count, RunOf(SQL_SUBSIDY).Count,
                           RunOf(SQL_GOODS_BY_CODES).Count, RunOf(SQL_DAILY_REPORTABLE).Count,
                           RunOf(SQL_LINKS).Count};
-    std::vector<TOriginRow> origin(1);
-    std::int64_t total = 5;
-    std::vector<TGoodsRow> goods(1);
-    std::vector<TDayCount> days(1);
-    std::vector<TLinkRow> links(1);
-    EXPECT_TRUE(FReader.SalesLinesByOrd({}, origin));
-    EXPECT_TRUE(FReader.SubsidyTotal(At(6, 0, 0), At(7, 0, 0), {}, total));
-    EXPECT_TRUE(FReader.GoodsByCodes({"A17", "", " x1"}, goods));
-    EXPECT_TRUE(FReader.DailyReportable({}, days));
-    EXPECT_TRUE(FReader.CouponLinks({}, links));
-    EXPECT_TRUE(origin.empty() && goods.empty() && days.empty() && links.empty());
-    EXPECT_EQ(total, 0);
+    const Result<std::vector<TOriginRow>> origin = FReader.SalesLinesByOrd({});
+    const Result<std::int64_t> total = FReader.SubsidyTotal(At(6, 0, 0), At(7, 0, 0), {});
+    const Result<std::vector<TGoodsRow>> goods = FReader.GoodsByCodes({"A17", "", " x1"});
+    const Result<std::vector<TDayCount>> days = FReader.DailyReportable({});
+    const Result<std::vector<TLinkRow>> links = FReader.CouponLinks({});
+    ASSERT_TRUE(origin.Ok()) << origin.Error();
+    ASSERT_TRUE(total.Ok()) << total.Error();
+    ASSERT_TRUE(goods.Ok()) << goods.Error();
+    ASSERT_TRUE(days.Ok()) << days.Error();
+    ASSERT_TRUE(links.Ok()) << links.Error();
+    EXPECT_TRUE(origin.Value().empty() && goods.Value().empty() && days.Value().empty() &&
+                links.Value().empty());
+    EXPECT_EQ(total.Value(), 0);
     const int after[] = {RunOf(SQL_SALES_BY_ORD).Count, RunOf(SQL_SUBSIDY).Count,
                          RunOf(SQL_GOODS_BY_CODES).Count, RunOf(SQL_DAILY_REPORTABLE).Count,
                          RunOf(SQL_LINKS).Count};
     EXPECT_TRUE(std::equal(std::begin(before), std::end(before), std::begin(after)));
-    EXPECT_EQ(FReader.Error(), "");
 }
 
-TEST_F(PosReaderTest, AFailingStatementIsRecordedAndItsErrorStaysUntilTheNextConnect) {
+TEST_F(PosReaderTest, AFailingStatementIsRecordedWithItsErrorAndLeavesTheReaderUsable) {
     std::string error;
     ASSERT_TRUE(test::RunFixtureSql(FPath, "ALTER TABLE goods DROP COLUMN goods_bcode", error)) << error;
     const int count = RunOf(SQL_SALES).Count;
-    std::vector<TSalesRow> rows(3);
-    EXPECT_FALSE(FReader.SalesLines(At(6, 9, 0), At(6, 10, 50), rows));
-    EXPECT_TRUE(rows.empty());
-    EXPECT_NE(FReader.Error().find("goods_bcode"), std::string::npos) << FReader.Error();
+    const Result<std::vector<TSalesRow>> rows = FReader.SalesLines(At(6, 9, 0), At(6, 10, 50));
+    EXPECT_FALSE(rows.Ok()); // and so no rows at all
+    EXPECT_NE(rows.Error().find("goods_bcode"), std::string::npos) << rows.Error();
     const TQueryRun run = RunOf(SQL_SALES);
     EXPECT_EQ(run.Rows, -1);
-    EXPECT_EQ(run.Error, FReader.Error());
+    EXPECT_EQ(run.Error, rows.Error());
     EXPECT_EQ(run.Count, count + 1);
-    const std::string failure = FReader.Error();
 
-    std::vector<TCouponRow> coupons;
-    ASSERT_TRUE(FReader.CouponMaster(At(6, 9, 0), At(6, 10, 50), coupons));
-    EXPECT_EQ(coupons.size(), 2u);
-    EXPECT_EQ(FReader.Error(), failure); // a later success does not clear it
-    ASSERT_TRUE(FReader.Connect(test::FixtureConnStr(FPath)));
-    EXPECT_EQ(FReader.Error(), "");
+    const Result<std::vector<TCouponRow>> coupons = FReader.CouponMaster(At(6, 9, 0), At(6, 10, 50));
+    ASSERT_TRUE(coupons.Ok()) << coupons.Error();
+    EXPECT_EQ(coupons.Value().size(), 2u);
+    const Result<> connected = FReader.Connect(test::FixtureConnStr(FPath));
+    ASSERT_TRUE(connected.Ok()) << connected.Error();
 }
 
 } // namespace pavona

@@ -48,8 +48,9 @@ struct TCycle {
 TCycle RunCycle(TPosReader& reader, TSpool& spool, TDateTime fromT, TDateTime toT, TDateTime now,
                 const std::vector<std::int64_t>& codes = kCodes) {
     TCycle c;
-    std::vector<TSalesRow> rows;
-    EXPECT_TRUE(reader.SalesLines(fromT, toT, rows)) << reader.Error();
+    const Result<std::vector<TSalesRow>> read = reader.SalesLines(fromT, toT);
+    EXPECT_TRUE(read.Ok()) << read.Error();
+    const std::vector<TSalesRow> rows = read.ValueOr({});
     const TPriorMarks prior = LoadPriorMarks(spool.Dir());
     const TGoodsNames names = GoodsNamesOf(rows);
     std::vector<TReturnRow> returns;
@@ -91,7 +92,8 @@ class CancelPosTest : public test::TempDataTest {
         r.Lines = {L(1, 300, 1200), L(2, 512, 5000), L(3, 0, -1000, 1, 7001), L(4, 512, 0),
                    L(5, 0, -100, 1, 7001)};
         ASSERT_TRUE(demopos::AddReceipt(FDb, r, error)) << error;
-        ASSERT_TRUE(FReader.Connect("Driver=SQLite3;Database=" + FDb)) << FReader.Error();
+        const Result<> connected = FReader.Connect("Driver=SQLite3;Database=" + FDb);
+        ASSERT_TRUE(connected.Ok()) << connected.Error();
     }
     void AddCancel(std::int64_t code, TDateTime at, std::vector<demopos::TDemoLine> lines) {
         demopos::TDemoCancel c;
@@ -240,7 +242,8 @@ TEST(CancelGeneratedTest, EveryCorrectionNamesAReportedLineAndRereadsAddNothing)
     const demopos::TDemoResult gen = demopos::Generate(db, o);
     ASSERT_TRUE(gen.Ok) << gen.Error;
     TPosReader reader;
-    ASSERT_TRUE(reader.Connect("Driver=SQLite3;Database=" + db)) << reader.Error();
+    const Result<> connected = reader.Connect("Driver=SQLite3;Database=" + db);
+    ASSERT_TRUE(connected.Ok()) << connected.Error();
     TSpool spool(root.File("spool"), 0);
     const TDateTime now = EncodeDateTime(2026, 10, 7, 6, 0, 0, 0);
 

@@ -48,9 +48,9 @@ class LocalSocket {
     int FPort = 0;
 };
 
-double SecondsToConnect(TPosReader& reader, const std::string& connStr, bool& ok) {
+double SecondsToConnect(TPosReader& reader, const std::string& connStr, Result<>& connected) {
     const auto start = std::chrono::steady_clock::now();
-    ok = reader.Connect(connStr);
+    connected = reader.Connect(connStr);
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
@@ -67,31 +67,33 @@ TEST(PosConnect, SqlServerThatIsNotThereFailsWithTheDriversMessage) {
     closed.Close(); // nothing listens there now
     TPosReader reader;
     reader.SetTimeouts(3, 60);
-    bool ok = true;
-    const double seconds = SecondsToConnect(reader, SqlServerAt(port), ok);
-    EXPECT_FALSE(ok);
+    Result<> connected;
+    const double seconds = SecondsToConnect(reader, SqlServerAt(port), connected);
+    EXPECT_FALSE(connected.Ok());
     EXPECT_LT(seconds, 3.0 + 2.0);
-    EXPECT_NE(reader.Error().find("FreeTDS"), std::string::npos) << reader.Error();
+    EXPECT_NE(connected.Error().find("FreeTDS"), std::string::npos) << connected.Error();
 }
 
 TEST(PosConnect, SqlServerThatAcceptsAndNeverAnswersFailsWithinTheLoginTimeout) {
     LocalSocket silent(true);
     TPosReader reader;
     reader.SetTimeouts(2, 60);
-    bool ok = true;
-    const double seconds = SecondsToConnect(reader, SqlServerAt(silent.Port()), ok);
-    EXPECT_FALSE(ok);
+    Result<> connected;
+    const double seconds = SecondsToConnect(reader, SqlServerAt(silent.Port()), connected);
+    EXPECT_FALSE(connected.Ok());
     EXPECT_GE(seconds, 1.5); // it was the time-out that ended the wait
     EXPECT_LT(seconds, 2.0 + 3.0);
-    EXPECT_NE(reader.Error().find("FreeTDS"), std::string::npos) << reader.Error();
+    EXPECT_NE(connected.Error().find("FreeTDS"), std::string::npos) << connected.Error();
 }
 
 TEST(PosConnect, AStringOfNoKnownFormFailsBeforeAnyDriverIsAsked) {
     TPosReader reader;
-    EXPECT_FALSE(reader.Connect("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=c:\\pos.accdb"));
-    EXPECT_NE(reader.Error().find("SQL Server 공급자"), std::string::npos) << reader.Error();
-    EXPECT_FALSE(reader.Connect(""));
-    EXPECT_NE(reader.Error().find("비어 있습니다"), std::string::npos) << reader.Error();
+    const Result<> ace = reader.Connect("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=c:\\pos.accdb");
+    EXPECT_FALSE(ace.Ok());
+    EXPECT_NE(ace.Error().find("SQL Server 공급자"), std::string::npos) << ace.Error();
+    const Result<> empty = reader.Connect("");
+    EXPECT_FALSE(empty.Ok());
+    EXPECT_NE(empty.Error().find("비어 있습니다"), std::string::npos) << empty.Error();
 }
 
 class PosReadOnlyTest : public test::TempDataTest {};
@@ -123,9 +125,10 @@ TEST_F(PosReadOnlyTest, TheEmbeddedPosIsNeverWrittenNorCreated) {
     // A path where no POS file is: connecting fails and leaves no file behind.
     const std::string missing = FRoot.File("missing.db");
     TPosReader reader;
-    EXPECT_FALSE(reader.Connect(test::FixtureConnStr(missing)));
-    EXPECT_TRUE(StartsWith(reader.Error(), "POS 데이터베이스 파일이 없습니다: " + missing + " ("))
-        << reader.Error();
+    const Result<> connected = reader.Connect(test::FixtureConnStr(missing));
+    EXPECT_FALSE(connected.Ok());
+    EXPECT_TRUE(StartsWith(connected.Error(), "POS 데이터베이스 파일이 없습니다: " + missing + " ("))
+        << connected.Error();
     EXPECT_FALSE(platform::FileExists(missing));
 }
 
@@ -142,9 +145,11 @@ void ExpectReadOnly(const std::string& dir, const std::string& name, const std::
     ASSERT_TRUE(platform::ReadWholeFile(path, before));
 
     TPosReader reader;
-    ASSERT_TRUE(reader.Connect(connStr)) << reader.Error();
-    std::vector<TGoodsRow> goods;
-    ASSERT_TRUE(reader.GoodsList("사과", 0, goods)) << reader.Error();
+    const Result<> connected = reader.Connect(connStr);
+    ASSERT_TRUE(connected.Ok()) << connected.Error();
+    const Result<std::vector<TGoodsRow>> read = reader.GoodsList("사과", 0);
+    ASSERT_TRUE(read.Ok()) << read.Error();
+    const std::vector<TGoodsRow>& goods = read.Value();
     ASSERT_EQ(goods.size(), 2u);
     EXPECT_EQ(goods[0].Name, "사과");
 

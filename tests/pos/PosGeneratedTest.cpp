@@ -25,7 +25,8 @@ class PosGeneratedTest : public test::TempDataTest {
         const demopos::TDemoResult r = demopos::Generate(FPath, o);
         ASSERT_TRUE(r.Ok) << r.Error;
         FSummary = r.Summary;
-        ASSERT_TRUE(FReader.Connect("Driver=SQLite3;Database=" + FPath)) << FReader.Error();
+        const Result<> connected = FReader.Connect("Driver=SQLite3;Database=" + FPath);
+        ASSERT_TRUE(connected.Ok()) << connected.Error();
     }
 
     std::string FPath;
@@ -40,8 +41,9 @@ TEST_F(PosGeneratedTest, EachDayReadsAsGenerated) {
         ASSERT_TRUE(ParseDay(d.Day, t));
         days.push_back(t);
     }
-    std::vector<TDayCount> counts;
-    ASSERT_TRUE(FReader.DailyReportable(days, counts)) << FReader.Error();
+    const Result<std::vector<TDayCount>> countsRead = FReader.DailyReportable(days);
+    ASSERT_TRUE(countsRead.Ok()) << countsRead.Error();
+    const std::vector<TDayCount>& counts = countsRead.Value();
     ASSERT_EQ(counts.size(), days.size());
     std::int64_t receipts = 0;
     for (size_t i = 0; i < days.size(); ++i) {
@@ -51,12 +53,14 @@ TEST_F(PosGeneratedTest, EachDayReadsAsGenerated) {
         EXPECT_EQ(counts[i].Lines, want.ReportableLines);
         EXPECT_EQ(counts[i].Amount, want.ReportableAmount);
 
-        std::int64_t subsidy = -1;
-        ASSERT_TRUE(FReader.SubsidyTotal(days[i], IncDay(days[i], 1), FSummary.DesignatedCoupons, subsidy));
-        EXPECT_EQ(subsidy, want.DesignatedDiscount);
+        const Result<std::int64_t> subsidy =
+            FReader.SubsidyTotal(days[i], IncDay(days[i], 1), FSummary.DesignatedCoupons);
+        ASSERT_TRUE(subsidy.Ok()) << subsidy.Error();
+        EXPECT_EQ(subsidy.Value(), want.DesignatedDiscount);
 
-        std::vector<TSalesRow> rows;
-        ASSERT_TRUE(FReader.SalesLines(days[i], IncDay(days[i], 1), rows)) << FReader.Error();
+        const Result<std::vector<TSalesRow>> read = FReader.SalesLines(days[i], IncDay(days[i], 1));
+        ASSERT_TRUE(read.Ok()) << read.Error();
+        const std::vector<TSalesRow>& rows = read.Value();
         EXPECT_EQ(static_cast<std::int64_t>(rows.size()), want.GoodsLines + want.DiscountLines);
         std::set<std::string> ords;
         for (size_t r = 0; r < rows.size(); ++r) {
@@ -74,8 +78,9 @@ TEST_F(PosGeneratedTest, EachDayReadsAsGenerated) {
         receipts += want.Receipts;
     }
 
-    std::vector<TRegisterSeen> seen;
-    ASSERT_TRUE(FReader.LastSeenByRegister(days.front(), seen)) << FReader.Error();
+    const Result<std::vector<TRegisterSeen>> seenRead = FReader.LastSeenByRegister(days.front());
+    ASSERT_TRUE(seenRead.Ok()) << seenRead.Error();
+    const std::vector<TRegisterSeen>& seen = seenRead.Value();
     std::int64_t seenReceipts = 0;
     for (const TRegisterSeen& s : seen)
         seenReceipts += s.OrdCount;
@@ -83,9 +88,10 @@ TEST_F(PosGeneratedTest, EachDayReadsAsGenerated) {
 }
 
 TEST_F(PosGeneratedTest, CorrectionsLinksAndGoodsReadAsGenerated) {
-    std::vector<TCancelRow> cancels;
-    ASSERT_TRUE(FReader.CancelLines(EncodeDate(2026, 10, 5), EncodeDate(2026, 11, 5), cancels))
-        << FReader.Error();
+    const Result<std::vector<TCancelRow>> cancelsRead =
+        FReader.CancelLines(EncodeDate(2026, 10, 5), EncodeDate(2026, 11, 5));
+    ASSERT_TRUE(cancelsRead.Ok()) << cancelsRead.Error();
+    const std::vector<TCancelRow>& cancels = cancelsRead.Value();
     std::set<std::int64_t> cancelCodes, cancelled;
     for (const TCancelRow& c : cancels) {
         cancelCodes.insert(c.CancelCode);
@@ -96,9 +102,10 @@ TEST_F(PosGeneratedTest, CorrectionsLinksAndGoodsReadAsGenerated) {
     for (std::int64_t ord : FSummary.FullyCancelled)
         EXPECT_TRUE(cancelled.count(ord)) << ord;
 
-    std::vector<TOriginRow> returns;
     ASSERT_FALSE(FSummary.ReturnReceipts.empty());
-    ASSERT_TRUE(FReader.SalesLinesByOrd(FSummary.ReturnReceipts, returns)) << FReader.Error();
+    const Result<std::vector<TOriginRow>> returnsRead = FReader.SalesLinesByOrd(FSummary.ReturnReceipts);
+    ASSERT_TRUE(returnsRead.Ok()) << returnsRead.Error();
+    const std::vector<TOriginRow>& returns = returnsRead.Value();
     std::set<std::string> returnOrds;
     for (const TOriginRow& r : returns) {
         EXPECT_TRUE(r.IsRefund) << r.Raw.OrdCode;
@@ -106,8 +113,9 @@ TEST_F(PosGeneratedTest, CorrectionsLinksAndGoodsReadAsGenerated) {
     }
     EXPECT_EQ(returnOrds.size(), FSummary.ReturnReceipts.size());
 
-    std::vector<TLinkRow> links;
-    ASSERT_TRUE(FReader.CouponLinks(FSummary.DesignatedCoupons, links)) << FReader.Error();
+    const Result<std::vector<TLinkRow>> linksRead = FReader.CouponLinks(FSummary.DesignatedCoupons);
+    ASSERT_TRUE(linksRead.Ok()) << linksRead.Error();
+    const std::vector<TLinkRow>& links = linksRead.Value();
     std::set<std::int64_t> targets;
     for (const TLinkRow& l : links)
         targets.insert(std::stoll(l.GoodsCode));
@@ -120,8 +128,9 @@ TEST_F(PosGeneratedTest, CorrectionsLinksAndGoodsReadAsGenerated) {
         codes.push_back(std::to_string(g.Code));
         byCode[codes.back()] = &g;
     }
-    std::vector<TGoodsRow> goods;
-    ASSERT_TRUE(FReader.GoodsByCodes(codes, goods)) << FReader.Error();
+    const Result<std::vector<TGoodsRow>> goodsRead = FReader.GoodsByCodes(codes);
+    ASSERT_TRUE(goodsRead.Ok()) << goodsRead.Error();
+    const std::vector<TGoodsRow>& goods = goodsRead.Value();
     EXPECT_EQ(goods.size(), FSummary.Goods.size());
     for (const TGoodsRow& g : goods) {
         const demopos::TDemoGoods* want = byCode[g.Code];
@@ -131,8 +140,9 @@ TEST_F(PosGeneratedTest, CorrectionsLinksAndGoodsReadAsGenerated) {
         EXPECT_EQ(g.Active, want->Active) << g.Code;
     }
 
-    std::vector<TColumnInfo> columns;
-    ASSERT_TRUE(FReader.Fingerprint(columns)) << FReader.Error();
+    const Result<std::vector<TColumnInfo>> columnsRead = FReader.Fingerprint();
+    ASSERT_TRUE(columnsRead.Ok()) << columnsRead.Error();
+    const std::vector<TColumnInfo>& columns = columnsRead.Value();
     std::set<std::string> tables;
     for (const TColumnInfo& c : columns)
         tables.insert(c.TableName);

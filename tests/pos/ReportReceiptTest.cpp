@@ -179,7 +179,8 @@ TEST_F(ReportGeneratedTest, EveryReportableLineOfEveryDayIsStoredOnce) {
     const demopos::TDemoResult gen = demopos::Generate(db, o);
     ASSERT_TRUE(gen.Ok) << gen.Error;
     TPosReader reader;
-    ASSERT_TRUE(reader.Connect("Driver=SQLite3;Database=" + db)) << reader.Error();
+    const Result<> connected = reader.Connect("Driver=SQLite3;Database=" + db);
+    ASSERT_TRUE(connected.Ok()) << connected.Error();
     TSpool spool(FRoot.File("spool"), 0);
     const std::set<std::int64_t> returnReceipts(gen.Summary.ReturnReceipts.begin(),
                                                 gen.Summary.ReturnReceipts.end());
@@ -188,8 +189,9 @@ TEST_F(ReportGeneratedTest, EveryReportableLineOfEveryDayIsStoredOnce) {
         SCOPED_TRACE(d.Day);
         TDateTime day = 0;
         ASSERT_TRUE(ParseDay(d.Day, day));
-        std::vector<TSalesRow> rows;
-        ASSERT_TRUE(reader.SalesLines(day, IncDay(day, 1), rows)) << reader.Error();
+        const Result<std::vector<TSalesRow>> read = reader.SalesLines(day, IncDay(day, 1));
+        ASSERT_TRUE(read.Ok()) << read.Error();
+        const std::vector<TSalesRow>& rows = read.Value();
         const TGoodsNames names = GoodsNamesOf(rows);
         std::vector<TReturnRow> returns;
         int stored = 0, receipts = 0, returnRuns = 0;
