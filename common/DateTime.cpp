@@ -1,6 +1,8 @@
 // Calendar arithmetic after the days-from-civil method, anchored at 1899-12-30.
 #include "common/DateTime.h"
 
+#include "common/Text.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -211,25 +213,73 @@ std::string FormatDay(TDateTime t) {
 std::string FormatStamp(TDateTime t) {
     return FormatDateTime("yyyy-mm-dd hh:nn:ss", t);
 }
+std::string FormatIsoStamp(TDateTime t) {
+    return FormatDateTime("yyyy-mm-dd\"T\"hh:nn:ss", t);
+}
+
+bool ParseStampAs(std::string_view text, const TStampForm& form, TDateTime& out, std::string_view* rest) {
+    size_t pos = 0;
+    auto field = [&](size_t count, int& value) {
+        if (form.SignedFields) {
+            if (pos + count > text.size() || !TryParseInt(text.substr(pos, count), value)) return false;
+        } else if (!Digits(text, pos, count, value)) {
+            return false;
+        }
+        pos += count;
+        return true;
+    };
+    auto separator = [&](std::string_view allowed) {
+        if (pos >= text.size()) return false;
+        if (form.AnySeparators) {
+            pos += Utf8Offset(text.substr(pos), 1);
+            return true;
+        }
+        if (allowed.find(text[pos]) == std::string_view::npos) return false;
+        ++pos;
+        return true;
+    };
+    int y, mo, d, h = 0, mi = 0, s = 0, ms = 0;
+    if (!field(4, y) || !separator("-") || !field(2, mo) || !separator("-") || !field(2, d)) return false;
+    if (form.Time == TStampTime::Seconds || (form.Time == TStampTime::Optional && pos < text.size())) {
+        if (!separator(form.TimeSeparators) || !field(2, h) || !separator(":") || !field(2, mi)) return false;
+        if (form.Time == TStampTime::Seconds || pos < text.size()) {
+            if (!separator(":") || !field(2, s)) return false;
+            if (form.Fraction != TStampFraction::None && pos < text.size() && text[pos] == '.') {
+                ++pos;
+                size_t n = 0;
+                for (int scale = 100; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos, ++n) {
+                    const int digit = text[pos] - '0';
+                    if (n < 3) {
+                        ms += digit * scale;
+                        scale /= 10;
+                    } else if (n == 3 && digit >= 5) {
+                        ++ms; // 999 rounds up to the next second
+                    }
+                }
+                if (n == 0 || (form.Fraction == TStampFraction::Millis && n != 3)) return false;
+            }
+        }
+    }
+    if (!form.AnyTail && pos != text.size()) return false;
+    if (y < form.MinYear || !IsValidDate(y, mo, d)) return false;
+    if (h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59) return false;
+    out = FromMSecs(DaySerial(y, mo, d) * kMSecsPerDay +
+                    ((static_cast<std::int64_t>(h) * 60 + mi) * 60 + s) * 1000 + ms);
+    if (rest) *rest = text.substr(pos);
+    return true;
+}
 
 bool ParseDay(std::string_view text, TDateTime& out) {
-    int y, m, d;
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
-    if (!Digits(text, 0, 4, y) || !Digits(text, 5, 2, m) || !Digits(text, 8, 2, d)) return false;
-    return TryEncodeDate(y, m, d, out);
+    return ParseStampAs(text, kDayForm, out);
 }
 
 bool ParseStampText(std::string_view text, TDateTime& out) {
-    if (text.size() != 19 && text.size() != 23) return false;
-    TDateTime day;
-    if (!ParseDay(text.substr(0, 10), day)) return false;
-    int h, n, s, z = 0;
-    if (text[10] != ' ' || text[13] != ':' || text[16] != ':') return false;
-    if (!Digits(text, 11, 2, h) || !Digits(text, 14, 2, n) || !Digits(text, 17, 2, s)) return false;
-    if (text.size() == 23 && (text[19] != '.' || !Digits(text, 20, 3, z))) return false;
-    if (h > 23 || n > 59 || s > 59) return false;
-    out = FromMSecs(ToMSecs(day) + ((static_cast<std::int64_t>(h) * 60 + n) * 60 + s) * 1000 + z);
-    return true;
+    return ParseStampAs(text, kStampTextForm, out);
+}
+
+TDateTime ParsePolicyDate(std::string_view text) {
+    TDateTime day = 0;
+    return ParseStampAs(text, kPolicyDateForm, day) ? day : 0;
 }
 
 std::string FormatInvariant(TDateTime t) {

@@ -214,18 +214,8 @@ void TAgentEngine::CollectAndSendSteps() {
         if (!coupons.empty()) {
             std::vector<std::string> items;
             items.reserve(coupons.size());
-            for (const TCouponRow& c : coupons) {
-                TReportCoupon rc;
-                rc.Code = c.Code;
-                rc.Title = c.Title;
-                rc.SponsorName = c.SponsorName;
-                rc.CouponType = c.CouponType;
-                rc.Options = c.Options;
-                rc.LimitAmount = c.LimitAmount;
-                rc.LimitCycleType = c.LimitCycleType;
-                rc.LimitCycle = c.LimitCycle;
-                items.push_back(CouponJson(rc));
-            }
+            for (const TCouponRow& c : coupons)
+                items.push_back(CouponJson(TReportCoupon{c}));
             TReportResult r = MakeClient()->SendCoupons(FSettings.Store, UtcStamp(Now()), JsonArray(items));
             CheckAnswerAccounts(TReportKind::Coupons, items.size(), {}, r);
             if (!r.Ok) {

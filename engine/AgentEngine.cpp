@@ -34,18 +34,6 @@ std::string MissingSettingsLine(const std::string& store, const std::string& key
     return Fmt("설정이 비었다 — 사업자번호 %s · 인증키 %s · POS 접속 %s", has(store), has(key), has(posConn));
 }
 
-TDateTime ParsePolicyDate(const std::string& text) {
-    if (text.size() < 10 || text[4] != '-' || text[7] != '-') return 0;
-    auto number = [&](std::size_t from, std::size_t count) {
-        int v = 0;
-        return TryParseInt(std::string_view(text).substr(from, count), v) ? v : 0;
-    };
-    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
-    if (year < 2000 || month < 1 || month > 12 || day < 1 || day > 31) return 0;
-    TDateTime out = 0;
-    return TryEncodeDate(year, month, day, out) ? out : 0;
-}
-
 std::string StripMarks(const std::string& text) {
     std::string s = ReplaceAll(text, "**", "");
     s = ReplaceAll(s, "⛔", "");

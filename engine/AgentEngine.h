@@ -34,9 +34,6 @@ constexpr int kFlushBatches = 30;
 constexpr int kFirstPolicyMs = 2000;
 constexpr int kFirstCollectMs = 20000;
 
-// A policy date ("yyyy-mm-dd", anything after the 10th character ignored) → its midnight, or 0
-// when it is not such a date from the year 2000 on.
-TDateTime ParsePolicyDate(const std::string& text);
 // A notice as plain text: "**", "⛔" and "⚠" removed, blanks and control characters trimmed.
 std::string StripMarks(const std::string& text);
 // The log level word a cycle notice is written with: "오류", "주의" or "정보".

@@ -2,6 +2,7 @@
 // subsidy the POS granted that the association has not counted yet, and announce a new programme.
 #include "engine/AgentEngine.h"
 
+#include "common/DateTime.h"
 #include "common/Text.h"
 #include "platform/Clock.h"
 #include "pos/AgentPos.h"

@@ -46,13 +46,12 @@ THoldDecision HoldDecision(const std::string& approved, const std::string& curre
 }
 
 std::string IsoLocalTime(TDateTime t) {
-    return FormatDateTime("yyyy-mm-dd\"T\"hh:nn:ss", t) + "+09:00";
+    return IsoWithOffset(t, kAssociationUtcOffsetMinutes);
 }
 
 std::string IsoWithOffset(TDateTime t, int offsetMinutes) {
     const int mag = std::abs(offsetMinutes);
-    return FormatDateTime("yyyy-mm-dd\"T\"hh:nn:ss", t) +
-           Fmt("%c%02d:%02d", offsetMinutes < 0 ? '-' : '+', mag / 60, mag % 60);
+    return FormatIsoStamp(t) + Fmt("%c%02d:%02d", offsetMinutes < 0 ? '-' : '+', mag / 60, mag % 60);
 }
 
 } // namespace pavona

@@ -28,17 +28,6 @@ struct TSalesRow {
     std::int64_t Origin = 0;
 };
 
-struct TCouponRow {
-    std::int64_t Code = 0;
-    std::string Title;
-    int CouponType = 0;
-    int Options = 0;
-    std::int64_t LimitAmount = 0;
-    int LimitCycleType = 0;
-    int LimitCycle = 0;
-    std::string SponsorName;
-};
-
 struct TGoodsRow {
     std::string Code;
     std::string Name;

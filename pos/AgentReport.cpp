@@ -28,9 +28,9 @@ std::string MakeTxKey(const std::string& receipt, int seq) {
 std::string UtcStamp(TDateTime localTime) {
     if (localTime == 0) return {};
     // POS time is Korean standard time, which has no daylight saving: UTC is always 9 hours earlier.
-    std::int64_t ms = ToMSecs(localTime) - 540LL * 60 * 1000;
+    std::int64_t ms = ToMSecs(localTime) - std::int64_t{kAssociationUtcOffsetMinutes} * 60 * 1000;
     ms -= ((ms % 1000) + 1000) % 1000; // whole seconds: the fraction is dropped, not rounded
-    return FormatDateTime("yyyy-mm-dd\"T\"hh:nn:ss\"Z\"", FromMSecs(ms));
+    return FormatIsoStamp(FromMSecs(ms)) + "Z";
 }
 
 std::string JsonQty(double x) {
@@ -66,12 +66,13 @@ std::string LineJson(const TReportLine& l) {
     return s + "}";
 }
 
-std::string CouponJson(const TReportCoupon& c) {
+std::string CouponJson(const TReportCoupon& r) {
+    const TCouponRow& c = r.Coupon;
     return "{\"code\":" + Dec(c.Code) + ",\"title\":" + JsonStr(c.Title) +
            ",\"sponsor_name\":" + JsonStr(c.SponsorName) + ",\"type\":" + Dec(c.CouponType) +
            ",\"options\":" + Dec(c.Options) + ",\"limit_amount\":" + Dec(c.LimitAmount) +
            ",\"limit_cycle_type\":" + Dec(c.LimitCycleType) + ",\"limit_cycle\":" + Dec(c.LimitCycle) +
-           ",\"seen_lines\":" + Dec(c.SeenLines) + ",\"seen_amount\":" + Dec(c.SeenAmount) + "}";
+           ",\"seen_lines\":" + Dec(r.SeenLines) + ",\"seen_amount\":" + Dec(r.SeenAmount) + "}";
 }
 
 std::string CancelJson(const TCancelOut& o) {

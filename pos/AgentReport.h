@@ -34,15 +34,10 @@ struct TReportLine {
     std::int64_t OwnDiscount = 0;
 };
 
+// A coupon as uploaded: the row read from the coupon master as it is, and the two counters the
+// upload carries besides (the agent does not count them, so they stay 0).
 struct TReportCoupon {
-    std::int64_t Code = 0;
-    std::string Title;
-    std::string SponsorName;
-    int CouponType = 0;
-    int Options = 0;
-    std::int64_t LimitAmount = 0;
-    int LimitCycleType = 0;
-    int LimitCycle = 0;
+    TCouponRow Coupon;
     std::int64_t SeenLines = 0;
     std::int64_t SeenAmount = 0;
 };

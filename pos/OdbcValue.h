@@ -32,7 +32,8 @@ struct TOdbcValue {
     TDateTime AsDateTime() const;
 };
 
-// The date-time text reading of AsDateTime; false when the text is not one of those forms.
+// The date-time text reading of AsDateTime (kDbStampForm); false when the text is not one of those
+// forms.
 bool ParseDbStamp(const std::string& text, TDateTime& out);
 
 } // namespace pavona

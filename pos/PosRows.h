@@ -1,5 +1,6 @@
-// Plain row records of POS data: a receipt line before and after attribution, and the lines of
-// cancel documents, read-back receipts and return receipts that corrections are made from.
+// Plain row records of POS data: a receipt line before and after attribution, the lines of cancel
+// documents, read-back receipts and return receipts that corrections are made from, and a coupon of
+// the coupon master.
 #pragma once
 
 #include "common/DateTime.h"
@@ -56,6 +57,17 @@ struct TReturnRow {
     std::int64_t Origin = 0;
     TDateTime ReturnedAtLocal = 0;
     TRawLine Raw;
+};
+
+struct TCouponRow {
+    std::int64_t Code = 0;
+    std::string Title;
+    int CouponType = 0;
+    int Options = 0;
+    std::int64_t LimitAmount = 0;
+    int LimitCycleType = 0;
+    int LimitCycle = 0;
+    std::string SponsorName;
 };
 
 struct TCancelOut {

@@ -73,8 +73,9 @@ bool ParseLedgerLine(std::string_view line, TLedgerLine& out);
 // One member of a flat JSON object without a full parser: string values decoded, other values as
 // written ("null" gives an empty text); a missing member gives an empty text.
 std::string JsonFieldText(std::string_view payload, std::string_view name);
-// "yyyy-mm-ddThh:nn:ss" (separators not checked) → local time; a "Z" after the seconds means UTC
-// and adds 9 hours (Korean time). 0 when the text is not a valid date-time.
+// "yyyy-mm-ddThh:nn:ss" (separators not checked; kSoldAtForm) → local time; a "Z" after the
+// seconds means UTC and adds kAssociationUtcOffsetMinutes (Korean time). 0 when the text is not a
+// valid date-time.
 TDateTime ParseSoldAt(std::string_view text);
 // Whole won: an integer as is, a decimal rounded to the nearest (ties to even), otherwise 0.
 std::int64_t ParseMoney(std::string_view text);

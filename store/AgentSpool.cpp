@@ -85,16 +85,8 @@ std::uint32_t PayloadHash(std::string_view payload) {
 }
 
 TDateTime ParseStamp(std::string_view text) {
-    if (Utf8Length(text) <= 18) return 0;
-    auto part = [&](size_t start, size_t count, int otherwise) {
-        int v = 0;
-        return TryParseInt(Utf8Mid(text, start, count), v) ? v : otherwise;
-    };
-    const int y = part(0, 4, 0), mo = part(5, 2, 0), d = part(8, 2, 0);
-    const int h = part(11, 2, 99), mi = part(14, 2, 99), s = part(17, 2, 99);
-    if (y < 2000 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59) return 0;
-    if (!IsValidDate(y, mo, d)) return 0;
-    return EncodeDateTime(y, mo, d, h, mi, s);
+    TDateTime t = 0;
+    return ParseStampAs(text, kSpoolStampForm, t) ? t : 0;
 }
 
 std::vector<std::string> KeysWithout(const std::vector<std::string>& keys,

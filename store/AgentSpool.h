@@ -24,7 +24,8 @@ struct TSpoolEntry {
 
 // 32-bit FNV-1a over the payload's bytes.
 std::uint32_t PayloadHash(std::string_view payload);
-// "yyyy-mm-dd hh:nn:ss" (separators not checked) → local date-time, 0 when not a valid stamp.
+// "yyyy-mm-dd hh:nn:ss" (separators not checked; kSpoolStampForm) → local date-time, 0 when not
+// a valid stamp.
 TDateTime ParseStamp(std::string_view text);
 // The keys not listed in `remove`, in their order (exact comparison).
 std::vector<std::string> KeysWithout(const std::vector<std::string>& keys,

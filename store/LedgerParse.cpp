@@ -129,20 +129,11 @@ std::string JsonFieldText(std::string_view payload, std::string_view name) {
 }
 
 TDateTime ParseSoldAt(std::string_view text) {
-    if (Utf8Length(text) <= 18) return 0;
-    bool ok = true;
-    auto part = [&](size_t start, size_t count) {
-        int v = 0;
-        if (!TryParseInt(Utf8Mid(text, start, count), v)) ok = false;
-        return v;
-    };
-    const int y = part(0, 4), mo = part(5, 2), d = part(8, 2);
-    const int h = part(11, 2), mi = part(14, 2), s = part(17, 2);
-    if (!ok || !IsValidDate(y, mo, d)) return 0;
-    if (h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59) return 0;
-    TDateTime t = EncodeDateTime(y, mo, d, h, mi, s);
-    // The store's local time is Korean time (UTC+9, no daylight saving).
-    if (Utf8Length(text) > 19 && Utf8Mid(text, 19, 1) == "Z") t = IncMinute(t, 540);
+    TDateTime t = 0;
+    std::string_view after;
+    if (!ParseStampAs(text, kSoldAtForm, t, &after)) return 0;
+    // The encoder writes UTC with a "Z"; the ledger counts in the store's local time.
+    if (!after.empty() && after.front() == 'Z') t = IncMinute(t, kAssociationUtcOffsetMinutes);
     return t;
 }
 

@@ -1,4 +1,4 @@
-// The engine's pure texts: policy dates, notices made plain and their log level, the heartbeat.
+// The engine's pure texts: notices made plain and their log level, the heartbeat.
 #include "common/Version.h"
 #include "engine/AgentEngine.h"
 
@@ -6,32 +6,6 @@
 
 namespace pavona {
 namespace {
-
-TEST(ParsePolicyDateTest, AcceptsOnlyRealDatesFromTheYear2000) {
-    struct Case {
-        const char* Text;
-        TDateTime Want;
-    } const cases[] = {
-        {"2025-09-01", EncodeDate(2025, 9, 1)},
-        {"2025-09-01T00:00:00+09:00", EncodeDate(2025, 9, 1)},
-        {"2025-09-01 아무 글", EncodeDate(2025, 9, 1)},
-        {"2024-02-29", EncodeDate(2024, 2, 29)},
-        {"2000-01-01", EncodeDate(2000, 1, 1)},
-        {"2025-9-1", 0},
-        {"1999-12-31", 0},
-        {"2025-02-30", 0},
-        {"2025-13-01", 0},
-        {"2025-00-10", 0},
-        {"2025/09/01", 0},
-        {"2025-09-0", 0},
-        {"abcd-ef-gh", 0},
-        {"", 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.Text);
-        EXPECT_EQ(ParsePolicyDate(c.Text), c.Want);
-    }
-}
 
 TEST(StripMarksTest, RemovesSignsStressAndOuterBlanks) {
     struct Case {

@@ -66,18 +66,27 @@ TEST(CancelJson, TheDocumentedAmendComesOutByteForByte) {
 }
 
 TEST(CouponJson, WritesEveryKey) {
-    TReportCoupon c;
-    c.Code = 12;
-    c.Title = "농할 20%";
-    c.SponsorName = "aT";
-    c.CouponType = 1;
-    c.Options = 2;
-    c.LimitAmount = 10000;
-    c.LimitCycleType = -1;
+    TCouponRow row;
+    row.Code = 12;
+    row.Title = "농할 20%";
+    row.SponsorName = "aT";
+    row.CouponType = 1;
+    row.Options = 2;
+    row.LimitAmount = 10000;
+    row.LimitCycleType = -1;
+    TReportCoupon c{row};
     EXPECT_EQ(
         CouponJson(c),
         R"({"code":12,"title":"농할 20%","sponsor_name":"aT","type":1,"options":2,)"
         R"("limit_amount":10000,"limit_cycle_type":-1,"limit_cycle":0,"seen_lines":0,"seen_amount":0})");
+    // Each counter lands in its own key.
+    c.Coupon.LimitCycle = 3;
+    c.SeenLines = 4;
+    c.SeenAmount = 5000;
+    EXPECT_EQ(
+        CouponJson(c),
+        R"({"code":12,"title":"농할 20%","sponsor_name":"aT","type":1,"options":2,)"
+        R"("limit_amount":10000,"limit_cycle_type":-1,"limit_cycle":3,"seen_lines":4,"seen_amount":5000})");
 }
 
 TEST(UtcStamp, SubtractsNineHoursAndDropsTheFraction) {
