@@ -17,7 +17,8 @@ constexpr std::uint32_t kDarkGreen = kOpaque | 0x15593Cu;
 constexpr std::uint32_t kRed = kOpaque | 0xC8102Eu;
 constexpr std::uint32_t kSage = kOpaque | 0x8EAE9Fu;
 
-constexpr TLimitLevel kAllLevels[] = {llUnknown, llNormal, llCaution, llImminent, llExhausted, llDisabled};
+constexpr TLimitLevel kAllLevels[] = {TLimitLevel::Unknown,  TLimitLevel::Normal,    TLimitLevel::Caution,
+                                      TLimitLevel::Imminent, TLimitLevel::Exhausted, TLimitLevel::Disabled};
 
 // Right and bottom edges exclusive.
 void FillRect(TTrayImage& img, int x1, int y1, int x2, int y2, std::uint32_t color) {
@@ -35,6 +36,12 @@ void DrawRing(TTrayImage& img, int i, std::uint32_t color) {
     FillRect(img, last, i, last + 1, last + 1, color);
 }
 
+// Releases what libpng allocated for an image however the encoding ends.
+struct TPngImageFree {
+    png_image& Image;
+    ~TPngImageFree() { png_image_free(&Image); }
+};
+
 // Encodes in memory first so a failed encoding never leaves a half-written file behind, and the
 // old file is replaced in one step.
 bool WritePng(const std::string& path, const TTrayImage& img) {
@@ -51,16 +58,16 @@ bool WritePng(const std::string& path, const TTrayImage& img) {
     image.width = kTrayIconSize;
     image.height = kTrayIconSize;
     image.format = PNG_FORMAT_RGBA;
-    png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr) || size == 0) {
-        png_image_free(&image);
-        return false;
+    std::string bytes;
+    {
+        const TPngImageFree owner{image};
+        png_alloc_size_t size = 0;
+        if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr) || size == 0)
+            return false;
+        bytes.assign(size, '\0');
+        if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, rgba.data(), 0, nullptr)) return false;
+        bytes.resize(size);
     }
-    std::string bytes(size, '\0');
-    const bool encoded = png_image_write_to_memory(&image, bytes.data(), &size, 0, rgba.data(), 0, nullptr);
-    png_image_free(&image);
-    if (!encoded) return false;
-    bytes.resize(size);
     return platform::ReplaceFileAtomic(path, bytes);
 }
 
@@ -68,15 +75,15 @@ bool WritePng(const std::string& path, const TTrayImage& img) {
 
 TTrayFrame TrayFrameStyle(TLimitLevel level) {
     switch (level) {
-    case llNormal:
+    case TLimitLevel::Normal:
         return {0, 0};
-    case llCaution:
+    case TLimitLevel::Caution:
         return {kOpaque | 0xFFA500u, 2};
-    case llImminent:
-    case llExhausted:
-    case llDisabled:
+    case TLimitLevel::Imminent:
+    case TLimitLevel::Exhausted:
+    case TLimitLevel::Disabled:
         return {kOpaque | 0xC00000u, 2};
-    case llUnknown:
+    case TLimitLevel::Unknown:
         break;
     }
     return {kOpaque | 0x909090u, 1};
@@ -84,17 +91,17 @@ TTrayFrame TrayFrameStyle(TLimitLevel level) {
 
 std::string TrayIconName(TLimitLevel level) {
     switch (level) {
-    case llUnknown:
+    case TLimitLevel::Unknown:
         return "unknown";
-    case llNormal:
+    case TLimitLevel::Normal:
         return "normal";
-    case llCaution:
+    case TLimitLevel::Caution:
         return "caution";
-    case llImminent:
+    case TLimitLevel::Imminent:
         return "imminent";
-    case llExhausted:
+    case TLimitLevel::Exhausted:
         return "exhausted";
-    case llDisabled:
+    case TLimitLevel::Disabled:
         return "disabled";
     }
     return "unknown";

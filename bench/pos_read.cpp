@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -17,6 +18,13 @@ namespace pavona {
 namespace {
 
 constexpr std::int64_t kTargetLines = 50000;
+
+struct TFileClose {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+struct TPipeClose {
+    void operator()(std::FILE* p) const { pclose(p); }
+};
 
 struct TBenchDay {
     std::string Path;
@@ -81,22 +89,24 @@ void BM_SalesLinesThroughTheSqliteTool(benchmark::State& state) {
     sql = ReplaceAll(sql, ":p1", "'" + FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", d.Day) + "'");
     sql = ReplaceAll(sql, ":p2", "'" + FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", IncDay(d.Day, 1)) + "'");
     const std::string sqlPath = d.Path + ".sql";
-    std::FILE* f = std::fopen(sqlPath.c_str(), "wb");
-    if (f == nullptr) return state.SkipWithError("cannot write the statement file");
-    std::fputs((ReplaceAll(sql, "\r\n", "\n") + ";\n").c_str(), f);
-    std::fclose(f);
+    {
+        const std::unique_ptr<std::FILE, TFileClose> f(std::fopen(sqlPath.c_str(), "wb"));
+        if (f == nullptr) return state.SkipWithError("cannot write the statement file");
+        std::fputs((ReplaceAll(sql, "\r\n", "\n") + ";\n").c_str(), f.get());
+    }
     const std::string command = "sqlite3 -readonly '" + d.Path + "' < '" + sqlPath + "'";
     std::int64_t lines = 0;
     for (auto _ : state) {
-        std::FILE* p = popen(command.c_str(), "r");
+        std::unique_ptr<std::FILE, TPipeClose> p(popen(command.c_str(), "r"));
         if (p == nullptr) return state.SkipWithError("cannot start sqlite3");
         lines = 0;
         char buf[65536];
         size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        while ((n = std::fread(buf, 1, sizeof buf, p.get())) > 0)
             for (size_t i = 0; i < n; ++i)
                 lines += buf[i] == '\n';
-        if (pclose(p) != 0) return state.SkipWithError("sqlite3 failed");
+        // Closed here rather than by the owner: the tool's exit status says whether it read the file.
+        if (pclose(p.release()) != 0) return state.SkipWithError("sqlite3 failed");
     }
     if (lines != d.Lines) return state.SkipWithError("row count differs");
     state.counters["lines"] = static_cast<double>(lines);

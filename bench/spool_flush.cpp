@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 namespace pavona {
 namespace {
@@ -77,11 +78,11 @@ struct TFolder {
 
 // One flush as the report cycle runs it; `fresh` re-creates the spool for every batch, which is
 // what reading without the cache costs.
-int Flush(TSpool*& spool, const std::function<TSpool*()>& make, bool fresh) {
+int Flush(std::unique_ptr<TSpool>& spool, const std::function<std::unique_ptr<TSpool>()>& make, bool fresh) {
     int sent = 0;
     for (int batch = 0; batch < 30; ++batch) {
         if (fresh) {
-            delete spool;
+            spool.reset();
             spool = make();
         }
         const std::vector<std::string> days = spool->PendingDays();
@@ -102,13 +103,13 @@ void BM_FlushBytesRead(benchmark::State& state) {
     const int mode = static_cast<int>(state.range(0));
     static const TFolder folder;
     auto files = std::make_shared<CountingFiles>();
-    auto make = [&]() { return new TSpool(folder.Dir, 0, files); };
+    auto make = [&]() { return std::make_unique<TSpool>(folder.Dir, 0, files); };
     std::int64_t read = 0, folderBytes = 0;
     int sent = 0;
     for (auto _ : state) {
         state.PauseTiming();
         folder.Unsend();
-        TSpool* spool = make();
+        std::unique_ptr<TSpool> spool = make();
         if (mode == 0) spool->PendingDays();
         folderBytes = spool->Bytes();
         const std::int64_t before = files->BytesRead;
@@ -116,7 +117,7 @@ void BM_FlushBytesRead(benchmark::State& state) {
         sent = Flush(spool, make, mode == 2);
         state.PauseTiming();
         read = files->BytesRead - before;
-        delete spool;
+        spool.reset();
         state.ResumeTiming();
     }
     state.counters["lines_sent"] = sent;

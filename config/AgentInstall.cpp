@@ -41,20 +41,20 @@ bool NotSamePath(const std::string& a, const std::string& b) {
 
 TAutoStartState AutoStartState(const std::string& command, const std::string& installed, bool exists) {
     const std::string exe = CommandExe(command);
-    if (exe.empty()) return asOff;
-    if (!exists) return asBroken;
-    return SamePath(exe, installed) ? asInstalled : asElsewhere;
+    if (exe.empty()) return TAutoStartState::Off;
+    if (!exists) return TAutoStartState::Broken;
+    return SamePath(exe, installed) ? TAutoStartState::Installed : TAutoStartState::Elsewhere;
 }
 
 std::string AutoStartStateText(TAutoStartState state) {
     switch (state) {
-    case asOff:
+    case TAutoStartState::Off:
         return "꺼짐";
-    case asInstalled:
+    case TAutoStartState::Installed:
         return "켜짐";
-    case asElsewhere:
+    case TAutoStartState::Elsewhere:
         return "켜짐 (설치되지 않은 자리)";
-    case asBroken:
+    case TAutoStartState::Broken:
         return "고장 — 프로그램을 찾지 못합니다";
     }
     return {};
@@ -62,14 +62,14 @@ std::string AutoStartStateText(TAutoStartState state) {
 
 std::string AutoStartAdvice(TAutoStartState state) {
     switch (state) {
-    case asOff:
+    case TAutoStartState::Off:
         return "컴퓨터를 켤 때 자동으로 실행되지 않습니다. 아래에서 켜 주세요.";
-    case asInstalled:
+    case TAutoStartState::Installed:
         return {};
-    case asElsewhere:
+    case TAutoStartState::Elsewhere:
         return "지금은 돌지만 **이 파일을 옮기거나 지우면 멈춥니다.** 「설치」 를 누르면 안전한 자리로 "
                "옮겨 둡니다.";
-    case asBroken:
+    case TAutoStartState::Broken:
         return "자동 실행에 적힌 프로그램이 그 자리에 없습니다 — 이미 멈춰 있습니다. 「설치」 를 눌러 다시 "
                "잡아 주세요.";
     }
@@ -99,7 +99,7 @@ bool InstallConsole(std::ostream& out, const TInstallHooks& hooks) {
     }
     SetAutoStart(true, target);
     const std::string command = AutoStartCommand();
-    if (AutoStartState(command, target, platform::FileExists(target)) != asInstalled) {
+    if (AutoStartState(command, target, platform::FileExists(target)) != TAutoStartState::Installed) {
         out << "  X   자동 실행을 등록하지 못했습니다 (지금 값: " << command << ")\n";
         return false;
     }

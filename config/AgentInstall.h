@@ -21,7 +21,7 @@ std::string CommandExe(const std::string& command);
 bool SamePath(const std::string& a, const std::string& b);
 bool NotSamePath(const std::string& a, const std::string& b);
 
-enum TAutoStartState { asOff = 0, asInstalled = 1, asElsewhere = 2, asBroken = 3 };
+enum class TAutoStartState : int { Off = 0, Installed = 1, Elsewhere = 2, Broken = 3 };
 TAutoStartState AutoStartState(const std::string& command, const std::string& installed, bool exists);
 std::string AutoStartStateText(TAutoStartState state);
 std::string AutoStartAdvice(TAutoStartState state);

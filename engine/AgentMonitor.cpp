@@ -1,3 +1,4 @@
+// The budget level from the policy's figures, its texts, and won amounts grouped for display.
 #include "engine/AgentMonitor.h"
 
 #include "common/SatMath.h"
@@ -10,13 +11,13 @@ TLimitState EvaluateLimit(const TLimitInput& in) {
     TLimitState s;
     s.Used = SatAdd(in.ReportedExecuted, in.UnreportedLocal);
     if (!in.HasPolicy) {
-        s.Level = llUnknown;
+        s.Level = TLimitLevel::Unknown;
         return s;
     }
     std::int64_t usable = SatSub(in.Allocated, in.OffsetOutstanding);
     if (usable < 0) usable = 0;
     if (!in.Enabled || in.Allocated <= 0) {
-        s.Level = llDisabled;
+        s.Level = TLimitLevel::Disabled;
         if (s.Used > usable) s.Over = SatSub(s.Used, usable);
         return s;
     }
@@ -33,33 +34,33 @@ TLimitState EvaluateLimit(const TLimitInput& in) {
         }
     }
     if (s.Used >= usable) {
-        s.Level = llExhausted;
+        s.Level = TLimitLevel::Exhausted;
         s.Over = SatSub(s.Used, usable);
         if (s.Percent < 100) s.Percent = 100;
         return s;
     }
     s.Remaining = SatSub(usable, s.Used);
     if (s.Percent >= in.ImminentPct) {
-        s.Level = llImminent;
+        s.Level = TLimitLevel::Imminent;
     } else if (s.Percent >= in.CautionPct) {
-        s.Level = llCaution;
+        s.Level = TLimitLevel::Caution;
     } else {
-        s.Level = llNormal;
+        s.Level = TLimitLevel::Normal;
     }
     return s;
 }
 
 std::string LevelText(TLimitLevel level) {
     switch (level) {
-    case llNormal:
+    case TLimitLevel::Normal:
         return "정상";
-    case llCaution:
+    case TLimitLevel::Caution:
         return "주의";
-    case llImminent:
+    case TLimitLevel::Imminent:
         return "임박";
-    case llExhausted:
+    case TLimitLevel::Exhausted:
         return "소진";
-    case llDisabled:
+    case TLimitLevel::Disabled:
         return "중지";
     default:
         return "확인 중";
@@ -68,16 +69,16 @@ std::string LevelText(TLimitLevel level) {
 
 std::string LevelAdvice(TLimitLevel level) {
     switch (level) {
-    case llNormal:
+    case TLimitLevel::Normal:
         return "";
-    case llCaution:
+    case TLimitLevel::Caution:
         return "배정액의 상당 부분을 쓰셨습니다. 남은 금액을 확인하며 행사를 이어가 주세요.";
-    case llImminent:
+    case TLimitLevel::Imminent:
         return "배정액이 거의 찼습니다. 지금 멈추지 않으면 넘긴 만큼은 정산에서 빠집니다.";
-    case llExhausted:
+    case TLimitLevel::Exhausted:
         return "배정액을 다 쓰셨습니다. 지금부터 붙는 할인은 정산에 들어가지 않습니다 — 농할 행사를 내리실지 "
                "정해 주세요.";
-    case llDisabled:
+    case TLimitLevel::Disabled:
         return "이 매장의 농할이 중지되어 있습니다. 지금 붙는 할인은 정산에 들어가지 않습니다. 협회에 문의해 "
                "주세요.";
     default:

@@ -21,7 +21,7 @@ struct TLimitInput {
 };
 
 struct TLimitState {
-    TLimitLevel Level = llUnknown;
+    TLimitLevel Level = TLimitLevel::Unknown;
     std::int64_t Used = 0;
     std::int64_t Remaining = 0;
     std::int64_t Over = 0;

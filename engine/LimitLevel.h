@@ -3,6 +3,8 @@
 
 namespace pavona {
 
-enum TLimitLevel : int { llUnknown, llNormal, llCaution, llImminent, llExhausted, llDisabled };
+// A fixed underlying int: a value outside the list (one converted from a number) must still be
+// representable, so that it draws and reads as unknown instead of being undefined.
+enum class TLimitLevel : int { Unknown, Normal, Caution, Imminent, Exhausted, Disabled };
 
 } // namespace pavona

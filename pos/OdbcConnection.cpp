@@ -5,6 +5,7 @@
 #include <sqlext.h>
 
 #include <cstdint>
+#include <utility>
 
 namespace pavona {
 
@@ -27,35 +28,57 @@ std::string OdbcDiagText(short type, void* handle) {
     return out;
 }
 
+namespace {
+
+// An environment or connection handle that is freed unless handed on with Release(). Declared in
+// the order they are allocated, so a failed open frees the connection before its environment.
+class TOdbcHandle {
+  public:
+    explicit TOdbcHandle(SQLSMALLINT type) : FType(type) {}
+    ~TOdbcHandle() {
+        if (FHandle != nullptr) SQLFreeHandle(FType, FHandle);
+    }
+    TOdbcHandle(const TOdbcHandle&) = delete;
+    TOdbcHandle& operator=(const TOdbcHandle&) = delete;
+
+    SQLHANDLE Get() const { return FHandle; }
+    SQLHANDLE* Out() { return &FHandle; }
+    SQLHANDLE Release() { return std::exchange(FHandle, nullptr); }
+
+  private:
+    SQLSMALLINT FType;
+    SQLHANDLE FHandle = nullptr;
+};
+
+} // namespace
+
 TOdbcConnection::~TOdbcConnection() {
     Close();
 }
 
 void TOdbcConnection::Open(const std::string& odbcString, int loginTimeoutSec) {
     Close();
-    SQLHENV env = nullptr;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
+    TOdbcHandle env(SQL_HANDLE_ENV);
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, env.Out())))
         throw EOdbcError("ODBC 드라이버 관리자를 열지 못했습니다.");
-    FEnv = env;
-    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    SQLHDBC dbc = nullptr;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
-        const std::string text = OdbcDiagText(SQL_HANDLE_ENV, env);
-        Close();
+    SQLSetEnvAttr(env.Get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    TOdbcHandle dbc(SQL_HANDLE_DBC);
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env.Get(), dbc.Out()))) {
+        const std::string text = OdbcDiagText(SQL_HANDLE_ENV, env.Get());
         throw EOdbcError(text.empty() ? "ODBC 연결을 만들지 못했습니다." : text);
     }
-    SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT,
+    SQLSetConnectAttr(dbc.Get(), SQL_ATTR_LOGIN_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(loginTimeoutSec)), 0);
     std::string in = odbcString;
-    const SQLRETURN r = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()), SQL_NTS,
+    const SQLRETURN r = SQLDriverConnect(dbc.Get(), nullptr, reinterpret_cast<SQLCHAR*>(in.data()), SQL_NTS,
                                          nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(r)) {
-        const std::string text = OdbcDiagText(SQL_HANDLE_DBC, dbc);
-        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-        Close();
+        const std::string text = OdbcDiagText(SQL_HANDLE_DBC, dbc.Get());
         throw EOdbcError(text.empty() ? "데이터베이스에 연결하지 못했습니다." : text);
     }
-    FDbc = dbc;
+    // Connected: from here Close() disconnects and frees both.
+    FEnv = env.Release();
+    FDbc = dbc.Release();
 }
 
 void TOdbcConnection::Close() {

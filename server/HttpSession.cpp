@@ -7,6 +7,7 @@
 #include <curl/curl.h>
 
 #include <chrono>
+#include <memory>
 #include <mutex>
 
 namespace pavona {
@@ -87,6 +88,24 @@ const char* CurlCodeName(CURLcode code) {
     }
 }
 
+struct TSlistFree {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using TSlistPtr = std::unique_ptr<curl_slist, TSlistFree>;
+
+// Adds one line to an owned header list. When libcurl cannot grow the list (out of memory), the
+// lines so far are freed and the request goes without them.
+void AppendHeader(TSlistPtr& list, const std::string& line) {
+    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
+    if (!grown) {
+        list.reset();
+        return;
+    }
+    // `grown` is the same list when it was not empty: ownership passes without a free.
+    static_cast<void>(list.release());
+    list.reset(grown);
+}
+
 // State of one transfer, seen by the write and progress callbacks.
 struct TTransfer {
     CURL* Curl = nullptr;
@@ -137,18 +156,20 @@ std::string THttpAnswer::Description() const {
     return ErrorName + ": " + ErrorMessage;
 }
 
+void THttpSession::TCurlCleanup::operator()(void* curl) const {
+    curl_easy_cleanup(static_cast<CURL*>(curl));
+}
+
 THttpSession::THttpSession() {
     GlobalInit();
     CURL* c = curl_easy_init();
-    FCurl = c;
+    FCurl.reset(c);
     if (!c) return;
     // An empty cookie file switches on libcurl's in-memory cookie engine for this handle only.
     curl_easy_setopt(c, CURLOPT_COOKIEFILE, "");
 }
 
-THttpSession::~THttpSession() {
-    if (FCurl) curl_easy_cleanup(static_cast<CURL*>(FCurl));
-}
+THttpSession::~THttpSession() = default;
 
 THttpAnswer THttpSession::Get(const std::string& url) {
     return Perform(url, nullptr, nullptr);
@@ -162,7 +183,7 @@ THttpAnswer THttpSession::Post(const std::string& url, const std::string& conten
 THttpAnswer THttpSession::Perform(const std::string& url, const std::string* contentType,
                                   const std::string* body) {
     THttpAnswer a;
-    CURL* c = static_cast<CURL*>(FCurl);
+    CURL* c = static_cast<CURL*>(FCurl.get());
     if (!c) {
         a.ErrorName = "CURLE_FAILED_INIT";
         a.ErrorMessage = curl_easy_strerror(CURLE_FAILED_INIT);
@@ -195,18 +216,18 @@ THttpAnswer THttpSession::Perform(const std::string& url, const std::string* con
     curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(c, CURLOPT_USERAGENT, "PavonaAgent");
 
-    curl_slist* headers = nullptr;
+    TSlistPtr headers;
     // Without this libcurl may wait for a "100 Continue" the server never sends.
-    headers = curl_slist_append(headers, "Expect:");
+    AppendHeader(headers, "Expect:");
     if (body) {
-        headers = curl_slist_append(headers, ("Content-Type: " + *contentType).c_str());
+        AppendHeader(headers, "Content-Type: " + *contentType);
         curl_easy_setopt(c, CURLOPT_POST, 1L);
         curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body->size()));
         curl_easy_setopt(c, CURLOPT_POSTFIELDS, body->data());
     } else {
         curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
     }
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
 
     t.Start = std::chrono::steady_clock::now();
     const CURLcode rc = curl_easy_perform(c);
@@ -215,7 +236,8 @@ THttpAnswer THttpSession::Perform(const std::string& url, const std::string* con
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, nullptr);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, nullptr);
-    curl_slist_free_all(headers);
+    // The handle no longer points at the list, so it can go now.
+    headers.reset();
 
     if (rc == CURLE_OK) {
         long status = 0;
@@ -240,19 +262,19 @@ THttpAnswer THttpSession::Perform(const std::string& url, const std::string* con
 }
 
 std::size_t THttpSession::CookieCount() const {
-    CURL* c = static_cast<CURL*>(FCurl);
+    CURL* c = static_cast<CURL*>(FCurl.get());
     if (!c) return 0;
-    curl_slist* list = nullptr;
-    if (curl_easy_getinfo(c, CURLINFO_COOKIELIST, &list) != CURLE_OK) return 0;
+    curl_slist* raw = nullptr;
+    if (curl_easy_getinfo(c, CURLINFO_COOKIELIST, &raw) != CURLE_OK) return 0;
+    const TSlistPtr list(raw);
     std::size_t n = 0;
-    for (curl_slist* p = list; p; p = p->next)
+    for (const curl_slist* p = list.get(); p; p = p->next)
         ++n;
-    curl_slist_free_all(list);
     return n;
 }
 
 void THttpSession::ClearCookies() {
-    if (FCurl) curl_easy_setopt(static_cast<CURL*>(FCurl), CURLOPT_COOKIELIST, "ALL");
+    if (FCurl) curl_easy_setopt(static_cast<CURL*>(FCurl.get()), CURLOPT_COOKIELIST, "ALL");
 }
 
 std::string THttpSession::UrlEncode(std::string_view s) {

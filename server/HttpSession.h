@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -54,7 +55,11 @@ class THttpSession {
 
   private:
     THttpAnswer Perform(const std::string& url, const std::string* contentType, const std::string* body);
-    void* FCurl = nullptr;
+    // The libcurl easy handle, untyped here so that only the session's own file sees libcurl.
+    struct TCurlCleanup {
+        void operator()(void* curl) const;
+    };
+    std::unique_ptr<void, TCurlCleanup> FCurl;
     THttpTimeouts FTimeouts;
 };
 

@@ -337,7 +337,7 @@ bool TSpool::MarkSentEntries(const std::string& day, const std::vector<TSpoolEnt
     return AppendLinesTo(*FFiles, SentPath(day), text, false, kSentTornEnd);
 }
 
-std::int64_t TSpool::FolderBytes() {
+std::int64_t TSpool::FolderBytes() const {
     std::vector<std::string> names;
     if (!FFiles->List(FDir, names)) return 0;
     std::int64_t sum = 0;
@@ -346,7 +346,7 @@ std::int64_t TSpool::FolderBytes() {
     return sum;
 }
 
-bool TSpool::Full() {
+bool TSpool::Full() const {
     if (FMaxBytes <= 0) return false;
     const TDateTime now = Now();
     const std::int64_t age = ToMSecs(now) - ToMSecs(FBytesAt);
@@ -358,11 +358,11 @@ bool TSpool::Full() {
     return FBytesNow >= FMaxBytes;
 }
 
-std::int64_t TSpool::Bytes() {
+std::int64_t TSpool::Bytes() const {
     return FolderBytes();
 }
 
-std::string TSpool::ReadFirstLine(const std::string& name) {
+std::string TSpool::ReadFirstLine(const std::string& name) const {
     std::string data;
     if (!FFiles->ReadRange(FDir + name, 0, -1, data)) return {};
     std::string_view view = data;
@@ -376,7 +376,7 @@ bool TSpool::WriteOneLine(const std::string& name, const std::string& text) {
     return FFiles->Replace(FDir + name, text + "\r\n");
 }
 
-TDateTime TSpool::Watermark() {
+TDateTime TSpool::Watermark() const {
     return ParseStamp(ReadFirstLine("watermark.txt"));
 }
 
@@ -386,7 +386,7 @@ bool TSpool::SetWatermark(TDateTime t) {
     return WriteOneLine("watermark.txt", FormatStamp(t));
 }
 
-TDateTime TSpool::Since() {
+TDateTime TSpool::Since() const {
     return ParseStamp(ReadFirstLine("since.txt"));
 }
 
@@ -414,7 +414,7 @@ bool TSpool::CheckPoint(const std::string& got, bool& pinned, std::string& have,
     return pinned;
 }
 
-std::string TSpool::Held() {
+std::string TSpool::Held() const {
     return ReadFirstLine("hold.txt");
 }
 

@@ -60,17 +60,18 @@ class TSpool {
     // Damaged lines met by the last Pending call.
     int BadLines() const { return FBadLines; }
 
-    bool Full();
-    std::int64_t Bytes();
+    // Full() measures the folder at most every few seconds and estimates in between.
+    bool Full() const;
+    std::int64_t Bytes() const;
 
-    TDateTime Watermark();
+    TDateTime Watermark() const;
     bool SetWatermark(TDateTime t);
-    TDateTime Since();
+    TDateTime Since() const;
     bool SetSinceOnce(TDateTime t);
     // Whether this spool belongs to the point `got` (pinning it on first use). False with `fault`
     // set when the pinned point cannot be read or written: that is a disk problem, not a mismatch.
     bool CheckPoint(const std::string& got, bool& pinned, std::string& have, std::string* fault = nullptr);
-    std::string Held();
+    std::string Held() const;
     bool SetHeld(const std::string& fingerprint);
 
     const std::string& Dir() const { return FDir; }
@@ -100,8 +101,8 @@ class TSpool {
         int Count = 0;
     };
 
-    std::int64_t FolderBytes();
-    std::string ReadFirstLine(const std::string& name);
+    std::int64_t FolderBytes() const;
+    std::string ReadFirstLine(const std::string& name) const;
     bool WriteOneLine(const std::string& name, const std::string& text);
     bool RefreshDay(const std::string& day, TDayCache& cache, std::vector<TCachedEntry>& tailEntries,
                     int& tailBad);
@@ -110,8 +111,10 @@ class TSpool {
     std::shared_ptr<TSpoolFiles> FFiles;
     std::string FDir;
     std::int64_t FMaxBytes = 0;
-    std::int64_t FBytesNow = 0;
-    TDateTime FBytesAt = 0;
+    // The folder size as last measured plus what was appended since, and when it was measured:
+    // a cache that Full() renews, so asking whether the spool is full stays a const question.
+    mutable std::int64_t FBytesNow = 0;
+    mutable TDateTime FBytesAt = 0;
     int FBadLines = 0;
     bool FBatching = false;
     std::map<std::string, TBatchFile> FBatch;

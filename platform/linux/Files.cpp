@@ -1,17 +1,25 @@
 // Folders and files on Linux: POSIX calls so that appends are single writes and flushes reach disk.
 #include "platform/Platform.h"
 
+#include "platform/linux/UniqueFd.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace pavona::platform {
 namespace {
+
+struct TDirClose {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+using TDirPtr = std::unique_ptr<DIR, TDirClose>;
 
 std::string HomeDir() {
     std::string home = Env("HOME");
@@ -36,11 +44,9 @@ bool WriteAll(int fd, const char* data, size_t size, size_t* written = nullptr) 
 }
 
 bool SyncDir(const std::string& dir) {
-    const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
+    const TUniqueFd fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.Valid()) return false;
+    return ::fsync(fd.Get()) == 0;
 }
 
 } // namespace
@@ -111,12 +117,12 @@ bool MakeDirs(const std::string& path) {
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
     out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    const TUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid()) return false;
     char buf[65536];
     bool ok = true;
     for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        const ssize_t n = ::read(fd.Get(), buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
             ok = false;
@@ -125,30 +131,30 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
         if (n == 0) break;
         out.append(buf, static_cast<size_t>(n));
     }
-    ::close(fd);
     return ok;
 }
 
 bool AppendToFile(const std::string& path, const std::string& bytes, bool durable) {
     const bool existed = FileExists(path);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
+    TUniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+    if (!fd.Valid()) return false;
     struct stat before;
-    const bool sized = ::fstat(fd, &before) == 0;
+    const bool sized = ::fstat(fd.Get(), &before) == 0;
     size_t written = 0;
-    bool ok = WriteAll(fd, bytes.data(), bytes.size(), &written);
-    if (ok && durable) ok = ::fsync(fd) == 0;
+    bool ok = WriteAll(fd.Get(), bytes.data(), bytes.size(), &written);
+    if (ok && durable) ok = ::fsync(fd.Get()) == 0;
     if (!ok && written > 0 && sized) {
         // A full disk may take half a line. Left there it would later read as a damaged line,
         // although the caller writes the whole line again: the file goes back to what it was.
         // Our bytes are the last ones in the file unless another writer appended after them.
         struct stat after;
-        if (::fstat(fd, &after) == 0 && after.st_size >= before.st_size + static_cast<off_t>(written)) {
+        if (::fstat(fd.Get(), &after) == 0 && after.st_size >= before.st_size + static_cast<off_t>(written)) {
             const off_t start = after.st_size - static_cast<off_t>(written);
-            if (start >= before.st_size && ::ftruncate(fd, start) == 0 && durable) ::fsync(fd);
+            if (start >= before.st_size && ::ftruncate(fd.Get(), start) == 0 && durable) ::fsync(fd.Get());
         }
     }
-    ok = ::close(fd) == 0 && ok;
+    // A close that fails after writing may have lost the bytes: it fails the append.
+    ok = fd.Close() && ok;
     if (ok && durable && !existed) ok = SyncDir(ParentDir(path));
     return ok;
 }
@@ -156,10 +162,11 @@ bool AppendToFile(const std::string& path, const std::string& bytes, bool durabl
 bool ReplaceFileAtomic(const std::string& path, const std::string& bytes) {
     // A name per process, so two processes replacing the same file never share a temporary.
     const std::string temp = path + ".tmp" + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
+    TUniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (!fd.Valid()) return false;
+    bool ok = WriteAll(fd.Get(), bytes.data(), bytes.size()) && ::fsync(fd.Get()) == 0;
+    // Closed before the rename, and a failed close keeps the old file.
+    ok = fd.Close() && ok;
     if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) {
         ::unlink(temp.c_str());
@@ -174,14 +181,13 @@ bool RemoveFile(const std::string& path) {
 
 bool ListFiles(const std::string& dir, std::vector<std::string>& names) {
     names.clear();
-    DIR* d = ::opendir(dir.c_str());
+    const TDirPtr d(::opendir(dir.c_str()));
     if (!d) return false;
-    while (const dirent* e = ::readdir(d)) {
+    while (const dirent* e = ::readdir(d.get())) {
         const std::string name = e->d_name;
         if (name == "." || name == "..") continue;
         if (FileExists(JoinPath(dir, name))) names.push_back(name);
     }
-    ::closedir(d);
     return true;
 }
 
@@ -199,12 +205,13 @@ bool SamePathText(const std::string& a, const std::string& b) {
 bool InstallProgramFile(const std::string& source, const std::string& target, std::string& error) {
     // A running installed copy must be quit first, so the store never keeps running the old one
     // while the new one only waits for the next restart.
-    const int busy = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (busy >= 0) {
-        ::close(busy);
-    } else if (errno == ETXTBSY) {
-        error = std::strerror(errno);
-        return false;
+    {
+        // Opened for writing only to ask; closed again at once so the old copy is not held open.
+        const TUniqueFd busy(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+        if (!busy.Valid() && errno == ETXTBSY) {
+            error = std::strerror(errno);
+            return false;
+        }
     }
     std::string bytes;
     errno = 0;
@@ -215,14 +222,15 @@ bool InstallProgramFile(const std::string& source, const std::string& target, st
     // Written beside the target and renamed over it: a full disk or a crash leaves the old
     // program (or none), never a torn one that autostart would then run.
     const std::string temp = target + ".new";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0755);
-    if (fd < 0) {
+    TUniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0755));
+    if (!fd.Valid()) {
         error = std::strerror(errno);
         return false;
     }
-    bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fchmod(fd, 0755) == 0 && ::fsync(fd) == 0;
+    bool ok = WriteAll(fd.Get(), bytes.data(), bytes.size()) && ::fchmod(fd.Get(), 0755) == 0 &&
+              ::fsync(fd.Get()) == 0;
     int code = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
+    if (!fd.Close() && ok) {
         ok = false;
         code = errno;
     }
@@ -235,11 +243,8 @@ bool InstallProgramFile(const std::string& source, const std::string& target, st
         error = std::strerror(code ? code : EIO);
         return false;
     }
-    const int dir = ::open(ParentDir(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    const TUniqueFd dir(::open(ParentDir(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Valid()) ::fsync(dir.Get());
     return true;
 }
 

@@ -4,8 +4,11 @@
 #include "common/Text.h"
 #include "platform/Platform.h"
 
+#include "platform/linux/UniqueFd.h"
+
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <openssl/evp.h>
 #include <openssl/kdf.h>
 #include <openssl/rand.h>
@@ -19,6 +22,13 @@ constexpr size_t kSecretSize = 32;
 constexpr size_t kNonceSize = 12;
 constexpr size_t kTagSize = 16;
 constexpr unsigned char kVersion = 1;
+
+struct TPkeyCtxFree {
+    void operator()(EVP_PKEY_CTX* ctx) const { EVP_PKEY_CTX_free(ctx); }
+};
+struct TCipherCtxFree {
+    void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
+};
 
 std::string ReadMachineId() {
     for (const char* path : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
@@ -35,11 +45,11 @@ bool LoadSecret(const std::string& path, bool create, std::string& secret) {
     secret.assign(kSecretSize, '\0');
     if (RAND_bytes(reinterpret_cast<unsigned char*>(secret.data()), kSecretSize) != 1) return false;
     // O_EXCL: when another process made the secret at the same moment, use that one.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return errno == EEXIST && ReadWholeFile(path, secret) && secret.size() == kSecretSize;
-    const bool ok =
-        ::write(fd, secret.data(), kSecretSize) == static_cast<ssize_t>(kSecretSize) && ::fsync(fd) == 0;
-    ::close(fd);
+    TUniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!fd.Valid()) return errno == EEXIST && ReadWholeFile(path, secret) && secret.size() == kSecretSize;
+    const bool ok = ::write(fd.Get(), secret.data(), kSecretSize) == static_cast<ssize_t>(kSecretSize) &&
+                    ::fsync(fd.Get()) == 0;
+    fd.Reset();
     if (!ok) ::unlink(path.c_str());
     return ok;
 }
@@ -48,7 +58,8 @@ bool DeriveKey(const std::string& secret, const KeyScope& scope, unsigned char o
     if (scope.MachineId.empty() || scope.UserId.empty()) return false;
     const std::string info = "PavonaAgent key_dpapi|" + scope.MachineId + "|" + scope.UserId;
     static const unsigned char kSalt[] = "PavonaAgent.KeyProtect.v1";
-    EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new_id(EVP_PKEY_HKDF, nullptr);
+    const std::unique_ptr<EVP_PKEY_CTX, TPkeyCtxFree> owned(EVP_PKEY_CTX_new_id(EVP_PKEY_HKDF, nullptr));
+    EVP_PKEY_CTX* ctx = owned.get();
     if (!ctx) return false;
     size_t len = 32;
     const bool ok = EVP_PKEY_derive_init(ctx) > 0 && EVP_PKEY_CTX_set_hkdf_md(ctx, EVP_sha256()) > 0 &&
@@ -58,14 +69,14 @@ bool DeriveKey(const std::string& secret, const KeyScope& scope, unsigned char o
                     EVP_PKEY_CTX_add1_hkdf_info(ctx, reinterpret_cast<const unsigned char*>(info.data()),
                                                 static_cast<int>(info.size())) > 0 &&
                     EVP_PKEY_derive(ctx, out, &len) > 0 && len == 32;
-    EVP_PKEY_CTX_free(ctx);
     return ok;
 }
 
 // Encrypts or decrypts with AES-256-GCM; the version byte is authenticated as associated data.
 bool Gcm(bool encrypt, const unsigned char key[32], const unsigned char* nonce, const std::string& in,
          unsigned char* tag, std::string& out) {
-    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    const std::unique_ptr<EVP_CIPHER_CTX, TCipherCtxFree> owned(EVP_CIPHER_CTX_new());
+    EVP_CIPHER_CTX* ctx = owned.get();
     if (!ctx) return false;
     out.assign(in.size(), '\0');
     int len = 0, fin = 0;
@@ -80,7 +91,6 @@ bool Gcm(bool encrypt, const unsigned char key[32], const unsigned char* nonce, 
     if (ok && !encrypt) ok = EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_TAG, kTagSize, tag) == 1;
     if (ok) ok = EVP_CipherFinal_ex(ctx, reinterpret_cast<unsigned char*>(out.data()) + len, &fin) == 1;
     if (ok && encrypt) ok = EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_GET_TAG, kTagSize, tag) == 1;
-    EVP_CIPHER_CTX_free(ctx);
     return ok;
 }
 

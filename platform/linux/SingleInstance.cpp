@@ -2,6 +2,8 @@
 // ends (so a crash never leaves a stale lock), which later starts connect to ask for the window.
 #include "platform/Platform.h"
 
+#include "platform/linux/UniqueFd.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -24,26 +26,28 @@ socklen_t InstanceAddress(sockaddr_un& addr) {
 
 class LinuxSingleInstance : public SingleInstance {
   public:
-    explicit LinuxSingleInstance(int fd) : FFd(fd) {}
+    explicit LinuxSingleInstance(TUniqueFd fd) : FFd(std::move(fd)) {}
+    // The socket closes after the thread that polls it has ended (members go after the body).
     ~LinuxSingleInstance() override {
         FStop = true;
         if (FThread.joinable()) FThread.join();
-        ::close(FFd);
     }
 
     void Listen(std::function<void()> onShow) override {
         if (FThread.joinable()) return;
         FThread = std::thread([this, onShow = std::move(onShow)] {
             while (!FStop) {
-                pollfd p{FFd, POLLIN, 0};
+                pollfd p{FFd.Get(), POLLIN, 0};
                 if (::poll(&p, 1, 200) <= 0) continue;
-                const int client = ::accept4(FFd, nullptr, nullptr, SOCK_CLOEXEC);
-                if (client < 0) continue;
                 char buf[64] = {};
-                pollfd c{client, POLLIN, 0};
                 ssize_t n = 0;
-                if (::poll(&c, 1, 1000) > 0) n = ::read(client, buf, sizeof buf - 1);
-                ::close(client);
+                {
+                    // The caller's connection is closed before the window is asked to show.
+                    const TUniqueFd client(::accept4(FFd.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+                    if (!client.Valid()) continue;
+                    pollfd c{client.Get(), POLLIN, 0};
+                    if (::poll(&c, 1, 1000) > 0) n = ::read(client.Get(), buf, sizeof buf - 1);
+                }
                 if (n > 0 && std::strncmp(buf, kShowWindowMessage, std::strlen(kShowWindowMessage)) == 0 &&
                     onShow)
                     onShow();
@@ -52,7 +56,7 @@ class LinuxSingleInstance : public SingleInstance {
     }
 
   private:
-    int FFd;
+    TUniqueFd FFd;
     std::atomic<bool> FStop{false};
     std::thread FThread;
 };
@@ -60,28 +64,25 @@ class LinuxSingleInstance : public SingleInstance {
 } // namespace
 
 std::unique_ptr<SingleInstance> AcquireSingleInstance() {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return nullptr; // counts as another instance running, as a failed lock must
+    TUniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd.Valid()) return nullptr; // counts as another instance running, as a failed lock must
     sockaddr_un addr;
     const socklen_t len = InstanceAddress(addr);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd, 8) != 0) {
-        ::close(fd);
+    if (::bind(fd.Get(), reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd.Get(), 8) != 0)
         return nullptr;
-    }
-    return std::make_unique<LinuxSingleInstance>(fd);
+    return std::make_unique<LinuxSingleInstance>(std::move(fd));
 }
 
 bool RequestShowWindow() {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
+    const TUniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd.Valid()) return false;
     sockaddr_un addr;
     const socklen_t len = InstanceAddress(addr);
-    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), len) == 0;
+    bool ok = ::connect(fd.Get(), reinterpret_cast<sockaddr*>(&addr), len) == 0;
     if (ok) {
         const std::string msg = std::string(kShowWindowMessage) + "\n";
-        ok = ::send(fd, msg.data(), msg.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(msg.size());
+        ok = ::send(fd.Get(), msg.data(), msg.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(msg.size());
     }
-    ::close(fd);
     return ok;
 }
 

@@ -12,7 +12,8 @@ namespace pavona {
 namespace {
 
 constexpr std::uint32_t kBackground = 0xFFF2F4F0u;
-constexpr TLimitLevel kAllLevels[] = {llUnknown, llNormal, llCaution, llImminent, llExhausted, llDisabled};
+constexpr TLimitLevel kAllLevels[] = {TLimitLevel::Unknown,  TLimitLevel::Normal,    TLimitLevel::Caution,
+                                      TLimitLevel::Imminent, TLimitLevel::Exhausted, TLimitLevel::Disabled};
 
 // The colour of ring i (the outline at distance i from the edge) when the whole ring has one
 // colour, else 0.
@@ -41,12 +42,12 @@ TEST(AgentIcon, FramesFollowTheLevel) {
         int width;
     };
     const Case cases[] = {
-        {llUnknown, 0xFF909090u, 1},
-        {llNormal, kBackground, 0},
-        {llCaution, 0xFFFFA500u, 2},
-        {llImminent, 0xFFC00000u, 2},
-        {llExhausted, 0xFFC00000u, 2},
-        {llDisabled, 0xFFC00000u, 2},
+        {TLimitLevel::Unknown, 0xFF909090u, 1},
+        {TLimitLevel::Normal, kBackground, 0},
+        {TLimitLevel::Caution, 0xFFFFA500u, 2},
+        {TLimitLevel::Imminent, 0xFFC00000u, 2},
+        {TLimitLevel::Exhausted, 0xFFC00000u, 2},
+        {TLimitLevel::Disabled, 0xFFC00000u, 2},
         // A value the enumeration does not have is drawn as unknown.
         {static_cast<TLimitLevel>(42), 0xFF909090u, 1},
         {static_cast<TLimitLevel>(-1), 0xFF909090u, 1},
@@ -65,10 +66,10 @@ TEST(AgentIcon, FramesFollowTheLevel) {
         }
         EXPECT_EQ(TrayFrameStyle(c.level).Width, c.width);
     }
-    EXPECT_EQ(MakeTrayIcon(llImminent).Pixels, MakeTrayIcon(llExhausted).Pixels);
-    EXPECT_EQ(MakeTrayIcon(llImminent).Pixels, MakeTrayIcon(llDisabled).Pixels);
-    EXPECT_NE(MakeTrayIcon(llCaution).Pixels, MakeTrayIcon(llImminent).Pixels);
-    EXPECT_EQ(MakeTrayIcon(static_cast<TLimitLevel>(42)).Pixels, MakeTrayIcon(llUnknown).Pixels);
+    EXPECT_EQ(MakeTrayIcon(TLimitLevel::Imminent).Pixels, MakeTrayIcon(TLimitLevel::Exhausted).Pixels);
+    EXPECT_EQ(MakeTrayIcon(TLimitLevel::Imminent).Pixels, MakeTrayIcon(TLimitLevel::Disabled).Pixels);
+    EXPECT_NE(MakeTrayIcon(TLimitLevel::Caution).Pixels, MakeTrayIcon(TLimitLevel::Imminent).Pixels);
+    EXPECT_EQ(MakeTrayIcon(static_cast<TLimitLevel>(42)).Pixels, MakeTrayIcon(TLimitLevel::Unknown).Pixels);
 }
 
 TEST(AgentIcon, SquaresSitInTheirPlacesWithMarginAndGap) {
@@ -88,7 +89,8 @@ TEST(AgentIcon, SquaresSitInTheirPlacesWithMarginAndGap) {
                     if (x >= s.x1 && x < s.x1 + 5 && y >= s.y1 && y < s.y1 + 5) want = s.color;
                 const int ring = std::min(std::min(x, y), std::min(15 - x, 15 - y));
                 if (ring < frame) want = TrayFrameStyle(level).Color;
-                ASSERT_EQ(img.At(x, y), want) << "level " << level << " at " << x << "," << y;
+                ASSERT_EQ(img.At(x, y), want)
+                    << "level " << static_cast<int>(level) << " at " << x << "," << y;
             }
     }
 }

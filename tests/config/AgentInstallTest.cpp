@@ -40,26 +40,30 @@ TEST(AgentInstallTest, AutoStartStatesAndTheirTexts) {
         TAutoStartState State;
         const char* Text;
     } cases[] = {
-        {"", true, asOff, "꺼짐"},
-        {"\"\" /tray", true, asOff, "꺼짐"},
-        {"\"" + installed + "\" /tray", true, asInstalled, "켜짐"},
-        {" \"" + installed + " \" /tray", true, asInstalled, "켜짐"}, // paths are compared trimmed
-        {"\"/home/s/Downloads/pavona-agent\" /tray", true, asElsewhere, "켜짐 (설치되지 않은 자리)"},
+        {"", true, TAutoStartState::Off, "꺼짐"},
+        {"\"\" /tray", true, TAutoStartState::Off, "꺼짐"},
+        {"\"" + installed + "\" /tray", true, TAutoStartState::Installed, "켜짐"},
+        // Paths are compared trimmed.
+        {" \"" + installed + " \" /tray", true, TAutoStartState::Installed, "켜짐"},
+        {"\"/home/s/Downloads/pavona-agent\" /tray", true, TAutoStartState::Elsewhere,
+         "켜짐 (설치되지 않은 자리)"},
         // Letter case names another file on this file system.
-        {"\"/home/s/.local/bin/Pavona-Agent\" /tray", true, asElsewhere, "켜짐 (설치되지 않은 자리)"},
-        {"\"" + installed + "\" /tray", false, asBroken, "고장 — 프로그램을 찾지 못합니다"},
+        {"\"/home/s/.local/bin/Pavona-Agent\" /tray", true, TAutoStartState::Elsewhere,
+         "켜짐 (설치되지 않은 자리)"},
+        {"\"" + installed + "\" /tray", false, TAutoStartState::Broken, "고장 — 프로그램을 찾지 못합니다"},
     };
     for (const auto& c : cases) {
         const TAutoStartState state = AutoStartState(c.Command, installed, c.Exists);
         EXPECT_EQ(state, c.State) << c.Command;
         EXPECT_EQ(AutoStartStateText(state), c.Text) << c.Command;
     }
-    EXPECT_EQ(AutoStartAdvice(asOff), "컴퓨터를 켤 때 자동으로 실행되지 않습니다. 아래에서 켜 주세요.");
-    EXPECT_EQ(AutoStartAdvice(asInstalled), "");
-    EXPECT_EQ(AutoStartAdvice(asElsewhere),
+    EXPECT_EQ(AutoStartAdvice(TAutoStartState::Off),
+              "컴퓨터를 켤 때 자동으로 실행되지 않습니다. 아래에서 켜 주세요.");
+    EXPECT_EQ(AutoStartAdvice(TAutoStartState::Installed), "");
+    EXPECT_EQ(AutoStartAdvice(TAutoStartState::Elsewhere),
               "지금은 돌지만 **이 파일을 옮기거나 지우면 멈춥니다.** 「설치」 를 누르면 "
               "안전한 자리로 옮겨 둡니다.");
-    EXPECT_EQ(AutoStartAdvice(asBroken),
+    EXPECT_EQ(AutoStartAdvice(TAutoStartState::Broken),
               "자동 실행에 적힌 프로그램이 그 자리에 없습니다 — 이미 멈춰 있습니다. "
               "「설치」 를 눌러 다시 잡아 주세요.");
     EXPECT_FALSE(SamePath("", ""));
@@ -123,7 +127,8 @@ TEST_F(InstallFlowTest, InstallCopiesRegistersAndStartsInTheTray) {
     EXPECT_EQ(::access(target.c_str(), X_OK), 0);
     EXPECT_FALSE(platform::FileExists(target + ".new"));
     EXPECT_EQ(AutoStartCommand(), "\"" + target + "\" /tray");
-    EXPECT_EQ(AutoStartState(AutoStartCommand(), target, platform::FileExists(target)), asInstalled);
+    EXPECT_EQ(AutoStartState(AutoStartCommand(), target, platform::FileExists(target)),
+              TAutoStartState::Installed);
     ASSERT_EQ(FStarts.size(), 1u);
     EXPECT_EQ(FStarts[0].Program, target);
     EXPECT_EQ(FStarts[0].Args, std::vector<std::string>{"/tray"});

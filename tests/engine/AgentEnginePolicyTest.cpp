@@ -29,7 +29,7 @@ TEST_F(EnginePolicyTest, CopiesThePolicyCountsUnreportedSubsidyAndAnnouncesThePr
     ASSERT_TRUE(AddStore("pt-9", PolicyJson("", "[0,7001,7002,7001,7003,7004]"))) << FServer->LastError();
     SaveAgentSettings();
     auto engine = MakeEngine();
-    EXPECT_EQ(FView.LastState.Level, llUnknown);
+    EXPECT_EQ(FView.LastState.Level, TLimitLevel::Unknown);
     engine->RefreshPolicy();
 
     ASSERT_EQ(engine->PolicyError(), "");
@@ -83,7 +83,7 @@ TEST_F(EnginePolicyTest, NoticesAndBalloonFollowTheDesignatedCodesAndTheAllocati
     // A programme without allocation is not announced and not remembered as announced.
     EXPECT_TRUE(FView.Balloons.empty());
     EXPECT_EQ(LoadSettings().SeenProgramCode, "");
-    EXPECT_EQ(FView.LastState.Level, llDisabled);
+    EXPECT_EQ(FView.LastState.Level, TLimitLevel::Disabled);
 
     ASSERT_TRUE(FServer->SetPolicy(kStore, PolicyJson("", "[7001]", "NH-ZERO", 500000)));
     engine->RefreshPolicy();

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <memory>
 
 namespace pavona::test {
 
@@ -76,18 +77,22 @@ INSERT INTO promotiongoods VALUES (5, 13);
 } // namespace
 
 bool RunFixtureSql(const std::string& path, const std::string& sql, std::string& error) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
-        error = db ? sqlite3_errmsg(db) : "sqlite3_open_v2";
-        sqlite3_close(db);
+    struct TDbClose {
+        void operator()(sqlite3* db) const { sqlite3_close(db); }
+    };
+    sqlite3* raw = nullptr;
+    const int opened =
+        sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    // SQLite hands out a connection even when opening fails; it carries the reason and is closed too.
+    const std::unique_ptr<sqlite3, TDbClose> db(raw);
+    if (opened != SQLITE_OK) {
+        error = db ? sqlite3_errmsg(db.get()) : "sqlite3_open_v2";
         return false;
     }
     char* message = nullptr;
-    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+    const int rc = sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK) error = message ? message : "sqlite3_exec";
     sqlite3_free(message);
-    sqlite3_close(db);
     return rc == SQLITE_OK;
 }
 

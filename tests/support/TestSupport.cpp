@@ -1,6 +1,8 @@
+// Temporary folders and environment for tests, file helpers, and running a program to its end.
 #include "tests/support/TestSupport.h"
 
 #include "platform/Platform.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -82,7 +84,11 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                          const std::map<std::string, std::string>& env, int timeoutMs) {
     ProcessResult result;
     int out[2], err[2];
-    if (::pipe(out) != 0 || ::pipe(err) != 0) return result;
+    if (::pipe(out) != 0) return result;
+    platform::TUniqueFd outRead(out[0]), outWrite(out[1]);
+    if (::pipe(err) != 0) return result;
+    platform::TUniqueFd errRead(err[0]), errWrite(err[1]);
+    // The child never returns here (it runs the program or exits), so only this process closes.
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(out[1], 1);
@@ -100,8 +106,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
-    ::close(out[1]);
-    ::close(err[1]);
+    outWrite.Reset();
+    errWrite.Reset();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     bool outOpen = true, errOpen = true;
     while (outOpen || errOpen) {
@@ -121,8 +127,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
             if (into.size() == before) (i == 0 ? outOpen : errOpen) = false;
         }
     }
-    ::close(out[0]);
-    ::close(err[0]);
+    outRead.Reset();
+    errRead.Reset();
     int status = 0;
     ::waitpid(pid, &status, 0);
     result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

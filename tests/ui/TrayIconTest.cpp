@@ -15,8 +15,9 @@ TEST(TrayIcon, QtPixelsMatchTheEnginesForEveryLevel) {
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
 
-    const TLimitLevel levels[] = {
-        llUnknown, llNormal, llCaution, llImminent, llExhausted, llDisabled, static_cast<TLimitLevel>(9)};
+    const TLimitLevel levels[] = {TLimitLevel::Unknown,       TLimitLevel::Normal,    TLimitLevel::Caution,
+                                  TLimitLevel::Imminent,      TLimitLevel::Exhausted, TLimitLevel::Disabled,
+                                  static_cast<TLimitLevel>(9)};
     for (TLimitLevel level : levels) {
         SCOPED_TRACE(static_cast<int>(level));
         const TTrayImage want = MakeTrayIcon(level);
@@ -38,9 +39,9 @@ TEST(TrayIcon, QtPixelsMatchTheEnginesForEveryLevel) {
     }
     // Spot checks in the colours a person would name: the caution frame is orange, the normal
     // image's corner is the background.
-    EXPECT_EQ(TrayImageFor(llCaution).pixelColor(0, 0), QColor(0xFF, 0xA5, 0x00));
-    EXPECT_EQ(TrayImageFor(llNormal).pixelColor(15, 15), QColor(0xF2, 0xF4, 0xF0));
-    EXPECT_EQ(TrayImageFor(llNormal).pixelColor(3, 3), QColor(0x15, 0x59, 0x3C));
+    EXPECT_EQ(TrayImageFor(TLimitLevel::Caution).pixelColor(0, 0), QColor(0xFF, 0xA5, 0x00));
+    EXPECT_EQ(TrayImageFor(TLimitLevel::Normal).pixelColor(15, 15), QColor(0xF2, 0xF4, 0xF0));
+    EXPECT_EQ(TrayImageFor(TLimitLevel::Normal).pixelColor(3, 3), QColor(0x15, 0x59, 0x3C));
 }
 
 } // namespace

@@ -6,8 +6,16 @@
 #include <sqlite3.h>
 
 #include <cmath>
+#include <memory>
 
 namespace pavona::demopos {
+namespace {
+
+struct TFinalize {
+    void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
+};
+
+} // namespace
 
 const char* const kSchemaSql = R"SQL(
 CREATE TABLE Ord (
@@ -138,18 +146,19 @@ void TDemoDb::Rollback() {
 }
 
 std::int64_t TDemoDb::MaxOf(const char* table, const char* column) {
-    sqlite3_stmt* st = nullptr;
+    sqlite3_stmt* raw = nullptr;
     const std::string sql = Fmt("SELECT COALESCE(MAX(%s), 0) FROM %s", column, table);
-    if (sqlite3_prepare_v2(FDb, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+    const int prepared = sqlite3_prepare_v2(FDb, sql.c_str(), -1, &raw, nullptr);
+    const std::unique_ptr<sqlite3_stmt, TFinalize> st(raw);
+    if (prepared != SQLITE_OK) {
         SetError("번호를 읽지 못했습니다");
         return -1;
     }
     std::int64_t v = -1;
-    if (sqlite3_step(st) == SQLITE_ROW)
-        v = sqlite3_column_int64(st, 0);
+    if (sqlite3_step(st.get()) == SQLITE_ROW)
+        v = sqlite3_column_int64(st.get(), 0);
     else
         SetError("번호를 읽지 못했습니다");
-    sqlite3_finalize(st);
     return v;
 }
 

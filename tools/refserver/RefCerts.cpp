@@ -1,3 +1,4 @@
+// The reference server's private CA and server certificate, made with OpenSSL and written as PEM.
 #include "tools/refserver/RefCerts.h"
 
 #include <openssl/err.h>
@@ -23,6 +24,15 @@ struct PkeyFree {
 struct X509Free {
     void operator()(X509* p) const { X509_free(p); }
 };
+struct ExtensionFree {
+    void operator()(X509_EXTENSION* p) const { X509_EXTENSION_free(p); }
+};
+struct BignumFree {
+    void operator()(BIGNUM* p) const { BN_free(p); }
+};
+struct FileClose {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
 using PkeyPtr = std::unique_ptr<EVP_PKEY, PkeyFree>;
 using X509Ptr = std::unique_ptr<X509, X509Free>;
 
@@ -41,11 +51,9 @@ bool AddExt(X509* cert, X509* issuer, int nid, const char* value) {
     X509V3_CTX ctx;
     X509V3_set_ctx_nodb(&ctx);
     X509V3_set_ctx(&ctx, issuer, cert, nullptr, nullptr, 0);
-    X509_EXTENSION* ext = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value);
+    const std::unique_ptr<X509_EXTENSION, ExtensionFree> ext(X509V3_EXT_conf_nid(nullptr, &ctx, nid, value));
     if (!ext) return false;
-    bool ok = X509_add_ext(cert, ext, -1) == 1;
-    X509_EXTENSION_free(ext);
-    return ok;
+    return X509_add_ext(cert, ext.get(), -1) == 1;
 }
 
 bool SetName(X509_NAME* name, const char* commonName) {
@@ -64,9 +72,8 @@ X509Ptr NewCert(EVP_PKEY* key, const char* commonName, X509* issuer, EVP_PKEY* i
     unsigned char serial[16];
     if (RAND_bytes(serial, sizeof serial) != 1) return nullptr;
     serial[0] &= 0x7f; // a positive serial number
-    BIGNUM* bn = BN_bin2bn(serial, sizeof serial, nullptr);
-    bool ok = bn && BN_to_ASN1_INTEGER(bn, X509_get_serialNumber(cert.get())) != nullptr;
-    BN_free(bn);
+    const std::unique_ptr<BIGNUM, BignumFree> bn(BN_bin2bn(serial, sizeof serial, nullptr));
+    bool ok = bn && BN_to_ASN1_INTEGER(bn.get(), X509_get_serialNumber(cert.get())) != nullptr;
     ok = ok && X509_set_version(cert.get(), 2) == 1;
     ok = ok && X509_gmtime_adj(X509_getm_notBefore(cert.get()), -24L * 3600) != nullptr;
     ok = ok && X509_gmtime_adj(X509_getm_notAfter(cert.get()), 3650L * 24 * 3600) != nullptr;
@@ -94,14 +101,15 @@ X509Ptr NewCert(EVP_PKEY* key, const char* commonName, X509* issuer, EVP_PKEY* i
 
 bool WritePem(const std::string& path, const std::function<int(FILE*)>& write, bool secret,
               std::string& error) {
-    FILE* f = std::fopen(path.c_str(), "wb");
+    std::unique_ptr<FILE, FileClose> f(std::fopen(path.c_str(), "wb"));
     if (!f) {
         error = "cannot write " + path;
         return false;
     }
     if (secret) ::chmod(path.c_str(), 0600);
-    bool ok = write(f) == 1;
-    ok = std::fclose(f) == 0 && ok;
+    bool ok = write(f.get()) == 1;
+    // Closed here rather than by the owner: a failed close means the PEM did not reach the file.
+    ok = std::fclose(f.release()) == 0 && ok;
     if (!ok) error = OpenSslError("cannot write " + path);
     return ok;
 }

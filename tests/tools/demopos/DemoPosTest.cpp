@@ -12,6 +12,7 @@
 #include <sqlite3.h>
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,28 +23,36 @@ namespace {
 using demopos::TDemoOptions;
 using demopos::TDemoResult;
 
+struct TDbClose {
+    void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
+struct TFinalize {
+    void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
+};
+
 // Every row of a query as text cells joined by "|" (NULL written as "∅").
 std::vector<std::string> Rows(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
     std::vector<std::string> out;
-    EXPECT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-        ADD_FAILURE() << sqlite3_errmsg(db) << " in " << sql;
-        sqlite3_close(db);
+    sqlite3* rawDb = nullptr;
+    EXPECT_EQ(sqlite3_open_v2(path.c_str(), &rawDb, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    // Declared first, closed last: the statement is finalized before its connection.
+    const std::unique_ptr<sqlite3, TDbClose> db(rawDb);
+    sqlite3_stmt* rawSt = nullptr;
+    const int prepared = sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &rawSt, nullptr);
+    const std::unique_ptr<sqlite3_stmt, TFinalize> st(rawSt);
+    if (prepared != SQLITE_OK) {
+        ADD_FAILURE() << sqlite3_errmsg(db.get()) << " in " << sql;
         return out;
     }
-    while (sqlite3_step(st) == SQLITE_ROW) {
+    while (sqlite3_step(st.get()) == SQLITE_ROW) {
         std::string row;
-        for (int i = 0; i < sqlite3_column_count(st); ++i) {
+        for (int i = 0; i < sqlite3_column_count(st.get()); ++i) {
             if (i) row += "|";
-            const unsigned char* t = sqlite3_column_text(st, i);
+            const unsigned char* t = sqlite3_column_text(st.get(), i);
             row += t ? reinterpret_cast<const char*>(t) : "∅";
         }
         out.push_back(row);
     }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
     return out;
 }
 
