@@ -1,3 +1,4 @@
+// JSON text written by hand (see JsonText.h): quoting and arrays, the same bytes for the same record.
 #include "common/JsonText.h"
 
 #include "common/Text.h"

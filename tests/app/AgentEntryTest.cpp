@@ -1,3 +1,4 @@
+// The command line: the first argument picks the mode in any letter case; arguments count from one.
 #include "app/AgentEntry.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The console mode tests' shared ground (see ConsoleFixture.h).
 #include "tests/app/ConsoleFixture.h"
 
 #include "app/AgentEntry.h"

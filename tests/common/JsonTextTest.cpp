@@ -1,3 +1,4 @@
+// JSON string escapes and arrays.
 #include "common/JsonText.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// UTF-8 counting, cutting and repair, UTF-16, trimming, integers, Base64, ASCII case, the version text.
 #include "common/Text.h"
 #include "common/Version.h"
 

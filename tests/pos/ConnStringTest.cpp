@@ -1,3 +1,5 @@
+// Connection strings as entered become ODBC strings (FreeTDS for SQL Server, SQLite read-only) or
+// are refused with a reason.
 #include "pos/ConnString.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The POS statements as stored, and their rewrite for the SQLite demo and test POS.
 #include "pos/PosDialect.h"
 #include "pos/PosCatalogue.h"
 

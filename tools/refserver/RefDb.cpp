@@ -1,3 +1,4 @@
+// The reference server's SQLite layer (see RefDb.h).
 #include "tools/refserver/RefDb.h"
 
 namespace pavona::refserver {

@@ -1,3 +1,4 @@
+// The reference association's state kept in SQLite (see RefState.h).
 #include "tools/refserver/RefState.h"
 
 #include <openssl/rand.h>
