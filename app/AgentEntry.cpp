@@ -88,8 +88,9 @@ int RunOnceMode(std::ostream& out) {
     // The whole engine as the window would own it, never shown: one refresh and one cycle.
     TNullAgentView view;
     TAgentEngine engine(view);
-    out << engine.RunOnce() << "\n";
-    return engine.LastRunOk() ? kExitOk : kExitFailed;
+    const TOnceResult once = engine.RunOnce();
+    out << once.Line << "\n";
+    return once.Ok ? kExitOk : kExitFailed;
 }
 
 int RunResident(const TCommandLine& cl, std::ostream& out, const TResidentRunner& resident) {

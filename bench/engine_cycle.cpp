@@ -113,14 +113,15 @@ void BM_CycleIntoSpool(benchmark::State& state) {
         EmptySpool();
         auto engine = std::make_unique<TAgentEngine>(view);
         engine->RefreshPolicy();
-        if (!engine->PolicyError().empty()) return state.SkipWithError(engine->PolicyError().c_str());
+        const std::string policyError = engine->Snapshot().PolicyError;
+        if (!policyError.empty()) return state.SkipWithError(policyError.c_str());
         state.ResumeTiming();
 
         engine->CollectIfIdle();
 
         state.PauseTiming();
         std::vector<TSpoolEntry> entries;
-        if (!engine->Spool().Pending(FormatDay(w.Day), entries))
+        if (!TSpool(SpoolDir(), 0).Pending(FormatDay(w.Day), entries))
             return state.SkipWithError("spool unreadable");
         spooled = static_cast<std::int64_t>(entries.size());
         state.ResumeTiming();
@@ -139,8 +140,9 @@ void BM_BareSalesLinesOfTheWindow(benchmark::State& state) {
     TBenchWorld& w = World();
     if (!w.Error.empty()) return state.SkipWithError(w.Error.c_str());
     const TDateTime now = IncMinute(IncDay(w.Day, 1), 30);
-    TCollectWindow window;
-    if (!CollectWindow(TCollectParams{}, now, 0, window)) return state.SkipWithError("no window");
+    const Result<TCollectWindow> next = CollectWindow(TCollectParams{}, now, 0);
+    if (!next) return state.SkipWithError("no window");
+    const TCollectWindow window = next.Value();
     TPosReader reader;
     if (const Result<> connected = reader.Connect("Driver=SQLite3;Database=" + w.PosPath); !connected)
         return state.SkipWithError(connected.Error().c_str());

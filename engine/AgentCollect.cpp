@@ -14,8 +14,7 @@ int CollectInterval(int hour, int normalMinutes, int peakMinutes) {
     return IsPeakHour(hour) ? peakMinutes : normalMinutes;
 }
 
-bool CollectWindow(const TCollectParams& p, TDateTime now, TDateTime watermark, TCollectWindow& window) {
-    window = {};
+Result<TCollectWindow> CollectWindow(const TCollectParams& p, TDateTime now, TDateTime watermark) {
     constexpr std::int64_t kMinute = 60000;
     const std::int64_t to = ToMSecs(now) - static_cast<std::int64_t>(p.LagMinutes) * kMinute;
     std::int64_t from;
@@ -25,12 +24,13 @@ bool CollectWindow(const TCollectParams& p, TDateTime now, TDateTime watermark, 
     } else {
         from = ToMSecs(watermark) - static_cast<std::int64_t>(p.OverlapMinutes) * kMinute;
     }
-    if (from >= to) return false;
+    if (from >= to) return Fail("아직 읽을 새 구간이 없습니다.");
     std::int64_t end = to;
     if (p.MaxMinutes > 0 && (to - from) / kMinute > p.MaxMinutes) end = from + p.MaxMinutes * kMinute;
+    TCollectWindow window;
     window.FromT = FromMSecs(from);
     window.ToT = FromMSecs(end);
-    return true;
+    return window;
 }
 
 std::string SpoolDayOf(const TCollectWindow& window, TDateTime watermark) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/DateTime.h"
+#include "common/Result.h"
 
 #include <string>
 #include <vector>
@@ -23,8 +24,8 @@ struct TCollectWindow {
 
 bool IsPeakHour(int hour);
 int CollectInterval(int hour, int normalMinutes, int peakMinutes);
-// False (and both bounds 0) when there is nothing new to read yet.
-bool CollectWindow(const TCollectParams& p, TDateTime now, TDateTime watermark, TCollectWindow& window);
+// The next window to read; fails when there is nothing new to read yet.
+Result<TCollectWindow> CollectWindow(const TCollectParams& p, TDateTime now, TDateTime watermark);
 std::string SpoolDayOf(const TCollectWindow& window, TDateTime watermark);
 std::vector<TDateTime> LastFullDays(int n, TDateTime since, TDateTime to);
 

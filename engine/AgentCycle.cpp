@@ -19,13 +19,15 @@ namespace pavona {
 
 namespace {
 
-const char* const kSpoolFullNote = "⚠ 보관 공간이 찼습니다 — 수집을 멈췄습니다. 협회에 연락해 주세요.";
-const char* const kNoPointNote = "협회 서버에서 이 점포를 아직 확인하지 못했습니다 — 확인되면 수집합니다.";
-const char* const kPosConnectNote = "POS 에 연결하지 못했습니다 — 실적 보고가 멈춰 있습니다.";
-const char* const kPosReadNote = "POS 를 읽지 못했습니다 — 실적 보고가 멈춰 있습니다.";
-const char* const kPointWriteNote =
-    "⛔ 이 PC 의 보관함에 점포를 적지 못했습니다 — 디스크 공간과 폴더 권한을 확인해 "
-    "주세요. 수집과 보고를 멈췄습니다.";
+const TNotice kSpoolFullNote =
+    TNotice::Error("⚠ 보관 공간이 찼습니다 — 수집을 멈췄습니다. 협회에 연락해 주세요.");
+const TNotice kNoPointNote =
+    TNotice::Error("협회 서버에서 이 점포를 아직 확인하지 못했습니다 — 확인되면 수집합니다.");
+const TNotice kPosConnectNote = TNotice::Error("POS 에 연결하지 못했습니다 — 실적 보고가 멈춰 있습니다.");
+const TNotice kPosReadNote = TNotice::Error("POS 를 읽지 못했습니다 — 실적 보고가 멈춰 있습니다.");
+const TNotice kPointWriteNote =
+    TNotice::Stop("⛔ 이 PC 의 보관함에 점포를 적지 못했습니다 — 디스크 공간과 폴더 권한을 "
+                  "확인해 주세요. 수집과 보고를 멈췄습니다.");
 
 std::string ErrorText(const std::exception_ptr& error) {
     try {
@@ -55,14 +57,14 @@ TDateTime TAgentEngine::CheckedWatermark(TDateTime now) {
                ")이 보고 시작보다 앞섭니다 — 파일이 잘못된 것 "
                "같습니다. " +
                FormatStamp(check.ReadFrom) + "부터 다시 읽습니다.";
-    SetNote(note, "오류");
+    SetNote(TNotice::Error(note));
     // The window starts its overlap before the watermark; reading must start at ReadFrom itself.
     return IncMinute(check.ReadFrom, TCollectParams{}.OverlapMinutes);
 }
 
 void TAgentEngine::CollectIfIdle() {
-    if (FFlushing) return;
-    CollectAndSend();
+    if (!FFlushing) CollectAndSend();
+    Publish();
 }
 
 void TAgentEngine::CollectAndSend() {
@@ -75,23 +77,23 @@ void TAgentEngine::CollectAndSend() {
         if (FSpool->Batching()) FSpool->DiscardBatch();
         FFlushing = false;
         FCurFp.clear();
-        SetNote("⚠ 수집을 마치지 못했습니다 — " + what + " · 다음 주기에 다시 읽습니다.", "오류",
+        SetNote(TNotice::Error("⚠ 수집을 마치지 못했습니다 — " + what + " · 다음 주기에 다시 읽습니다."),
                 TNoticeWeight::NotStored);
     }
 }
 
 void TAgentEngine::CollectAndSendSteps() {
-    FReportNote.clear();
+    FReportNote = {};
     FNoteWeight = TNoticeWeight::Other;
     FCycleFailed = false;
-    FLoggedNote.clear();
+    FLoggedNote = {};
     FPosError.clear();
     FCurFp.clear();
     if (Trim(FSettings.Store).empty() || Trim(FSettings.Key).empty() || Trim(FSettings.PosConnStr).empty())
         return;
 
     if (FSpool->Full()) {
-        SetNote(kSpoolFullNote, nullptr, TNoticeWeight::NotStored);
+        SetNote(kSpoolFullNote, TNoticeWeight::NotStored);
         FlushSpool();
         return;
     }
@@ -100,19 +102,19 @@ void TAgentEngine::CollectAndSendSteps() {
         SetNote(kNoPointNote);
         return;
     }
-    bool pinned = false;
-    std::string have, pointFault;
-    if (!FSpool->CheckPoint(FPointId, pinned, have, &pointFault)) {
+    const Result<TPointCheck> point = FSpool->CheckPoint(FPointId);
+    if (!point) {
         FCycleFailed = true;
-        if (!pointFault.empty()) {
-            LogError("수집", StripMarks(kPointWriteNote) + " " + pointFault);
-            SetNote(kPointWriteNote, "");
-            return;
-        }
-        SetNote(
+        LogError("수집", StripMarks(kPointWriteNote.Text) + " " + point.Error());
+        SetNote(kPointWriteNote, TNoticeWeight::Other, false);
+        return;
+    }
+    if (!point.Value().Same) {
+        FCycleFailed = true;
+        SetNote(TNotice::Stop(
             Fmt("⛔ 이 PC 에 적힌 점포(%s)와 협회가 말하는 점포(%s)가 다릅니다 — 수집과 보고를 멈췄습니다. "
                 "협회에 연락해 주세요.",
-                Utf8Left(have, 8).c_str(), FPointLabel.c_str()));
+                Utf8Left(point.Value().Have, 8).c_str(), FPointLabel.c_str())));
         return;
     }
 
@@ -120,11 +122,12 @@ void TAgentEngine::CollectAndSendSteps() {
     const TDateTime watermark = CheckedWatermark(now);
     TCollectParams params;
     params.CollectFrom = FCollectFrom;
-    TCollectWindow window;
-    if (!CollectWindow(params, now, watermark, window)) {
+    const Result<TCollectWindow> next = CollectWindow(params, now, watermark);
+    if (!next) {
         FlushSpool();
         return;
     }
+    const TCollectWindow window = next.Value();
 
     std::vector<TRegisterSeen> registers;
     std::vector<TDayCount> dayCounts;
@@ -133,9 +136,9 @@ void TAgentEngine::CollectAndSendSteps() {
         reader.SetTimeouts(FPosLoginSec, FPosCommandSec);
         if (const Result<> connected = reader.Connect(FSettings.PosConnStr); !connected) {
             FPosError = connected.Error();
-            LogError("POS", StripMarks(kPosConnectNote) + " " + FPosError);
-            SetNote(kPosConnectNote, "", TNoticeWeight::NotStored);
-            FPosState = 2;
+            LogError("POS", StripMarks(kPosConnectNote.Text) + " " + FPosError);
+            SetNote(kPosConnectNote, TNoticeWeight::NotStored, false);
+            FPosState = TPosState::Failed;
             FlushSpool();
             return;
         }
@@ -152,14 +155,14 @@ void TAgentEngine::CollectAndSendSteps() {
         const Result<std::vector<TSalesRow>> sales = reader.SalesLines(window.FromT, window.ToT);
         if (!sales) {
             FPosError = sales.Error();
-            LogError("POS", StripMarks(kPosReadNote) + " " + FPosError);
-            SetNote(kPosReadNote, "", TNoticeWeight::NotStored);
-            FPosState = 2;
+            LogError("POS", StripMarks(kPosReadNote.Text) + " " + FPosError);
+            SetNote(kPosReadNote, TNoticeWeight::NotStored, false);
+            FPosState = TPosState::Failed;
             FlushSpool();
             return;
         }
         const std::vector<TSalesRow>& rows = sales.Value();
-        FPosState = 1;
+        FPosState = TPosState::Read;
         FLastCollectAt = now;
         SaveState();
 
@@ -182,10 +185,10 @@ void TAgentEngine::CollectAndSendSteps() {
             const TPriorMarks prior = LoadPriorMarks(FSpool->Dir());
             const TCorrectionResult cancels =
                 ApplyCancels(reader, window.FromT, window.ToT, FSubsidyCodes, prior, *FSpool, now);
-            if (!cancels.Note.empty()) SetNote(cancels.Note);
+            if (!cancels.Note.Empty()) SetNote(cancels.Note);
             failed += cancels.Refused;
             const TCorrectionResult back = ApplyReturns(reader, returns, *FSpool, now);
-            if (!back.Note.empty()) SetNote(back.Note);
+            if (!back.Note.Empty()) SetNote(back.Note);
             failed += back.Refused;
         } catch (...) {
             FSpool->DiscardBatch();
@@ -194,17 +197,14 @@ void TAgentEngine::CollectAndSendSteps() {
         failed += FSpool->EndBatch();
 
         if (failed != 0) {
-            // Logged now: a later notice of this cycle replaces it on screen, and the store must
-            // still learn that lines are being read again.
-            SetNote(Fmt("⚠ %d줄을 보관하지 못했습니다 — 다시 시도합니다.", failed), "주의",
+            SetNote(TNotice::Warning(Fmt("⚠ %d줄을 보관하지 못했습니다 — 다시 시도합니다.", failed)),
                     TNoticeWeight::NotStored);
         } else {
             // A stamp that cannot be written loses nothing (the window is read again and the
             // server drops the repeats), but the store must hear that its disk is failing.
             if (!FSpool->SetSinceOnce(window.FromT) || !FSpool->SetWatermark(window.ToT))
-                SetNote("⚠ 보고 기준 시각을 저장하지 못했습니다 — 디스크 공간과 폴더 권한을 확인해 주세요. "
-                        "같은 구간을 다시 읽습니다.",
-                        "오류");
+                SetNote(TNotice::Error("⚠ 보고 기준 시각을 저장하지 못했습니다 — 디스크 공간과 폴더 권한을 "
+                                       "확인해 주세요. 같은 구간을 다시 읽습니다."));
             TDateTime since = FSpool->Since();
             if (since <= 0) since = window.FromT;
             dayCounts = reader.DailyReportable(LastFullDays(3, since, window.ToT)).ValueOr({});
@@ -222,7 +222,7 @@ void TAgentEngine::CollectAndSendSteps() {
                 if (!r.Detail.empty())
                     LogError("전송", "쿠폰 목록을 올리지 못했습니다 — " + r.Error + " [" + r.Detail + "]");
                 FCycleFailed = true;
-                SetNote("쿠폰 목록을 올리지 못했습니다 — " + r.Error);
+                SetNote(TNotice::Error("쿠폰 목록을 올리지 못했습니다 — " + r.Error));
             }
         }
     }
@@ -233,7 +233,7 @@ void TAgentEngine::CollectAndSendSteps() {
     if (!FHoldNote.empty()) {
         // Held: nothing of the store's lines goes out until the association approves the POS.
         FCycleFailed = true;
-        FReportNote = FHoldNote;
+        FReportNote = TNotice::Stop(FHoldNote);
     }
     FCurFp.clear();
 }

@@ -1,8 +1,10 @@
-// The engine object itself: creation, the state counters, the two timer ticks, the one-shot run,
-// and the notice texts every caller shows and logs.
+// The engine object itself: creation, the state counters, the published snapshot, the two timer
+// ticks, the one-shot run, and the one notice of a cycle.
 #include "engine/AgentEngine.h"
 
+#include "common/Result.h"
 #include "common/Text.h"
+#include "common/Version.h"
 #include "engine/AgentSchema.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
@@ -11,6 +13,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace pavona {
 
@@ -34,43 +37,18 @@ std::string MissingSettingsLine(const std::string& store, const std::string& key
     return Fmt("설정이 비었다 — 사업자번호 %s · 인증키 %s · POS 접속 %s", has(store), has(key), has(posConn));
 }
 
-std::string StripMarks(const std::string& text) {
-    std::string s = ReplaceAll(text, "**", "");
-    s = ReplaceAll(s, "⛔", "");
-    s = ReplaceAll(s, "⚠", "");
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= 0x20)
-        ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20)
-        --e;
-    return s.substr(b, e - b);
+namespace {
+
+// Notices of one cycle are ordered by what they say about the store's lines first: a stop, then
+// lines not read or stored, then lines not sent, then the level.
+bool Graver(const TNotice& a, TNoticeWeight aw, const TNotice& b, TNoticeWeight bw) {
+    const bool aStop = a.Level == TNoticeLevel::Stop, bStop = b.Level == TNoticeLevel::Stop;
+    if (aStop != bStop) return aStop;
+    if (aw != bw) return aw > bw;
+    return a.Level > b.Level;
 }
 
-TNoticeLevel NoticeLevelOf(const std::string& notice) {
-    if (StartsWith(notice, "⛔")) return TNoticeLevel::Stop;
-    if (notice.find("못했습니다") != std::string::npos || notice.find("멈") != std::string::npos)
-        return TNoticeLevel::Error;
-    if (StartsWith(notice, "⚠")) return TNoticeLevel::Warning;
-    return TNoticeLevel::Info;
-}
-
-std::string NoticeLevel(const std::string& notice) {
-    switch (NoticeLevelOf(notice)) {
-    case TNoticeLevel::Stop:
-    case TNoticeLevel::Error:
-        return "오류";
-    case TNoticeLevel::Warning:
-        return "주의";
-    case TNoticeLevel::Info:
-        break;
-    }
-    return "정보";
-}
-
-void LogCycleNotice(const std::string& notice) {
-    if (notice.empty()) return;
-    WriteLog(NoticeLevel(notice), "수집", StripMarks(notice));
-}
+} // namespace
 
 TAgentEngine::TAgentEngine(IAgentView& view) : FView(view) {
     FSettings = LoadSettings();
@@ -79,8 +57,8 @@ TAgentEngine::TAgentEngine(IAgentView& view) : FView(view) {
     FInput.CautionPct = FSettings.CautionPct;
     FInput.ImminentPct = FSettings.ImminentPct;
     FPolicyAt = 0;
-    Render();
     FSpool = std::make_unique<TSpool>(SpoolDir(), kSpoolMaxBytes);
+    Render();
 }
 
 TAgentEngine::~TAgentEngine() = default;
@@ -94,9 +72,55 @@ void TAgentEngine::SetPosTimeouts(int loginSec, int commandSec) {
     FPosCommandSec = commandSec;
 }
 
+TAgentSnapshot TAgentEngine::Publish() {
+    TAgentSnapshot s;
+    s.SentDay = FSentDay;
+    s.SentToday = FSentToday;
+    s.LastSendAt = FLastSendAt;
+    s.LastCollectAt = FLastCollectAt;
+    s.NextCollectAt = FNextCollectAt;
+    s.NextPolicyAt = FNextPolicyAt;
+    s.CollectMinutes = FSettings.CollectMinutes;
+    s.PolicyMinutes = FSettings.PolicyMinutes;
+    s.Input = FInput;
+    s.State = FState;
+    s.LocalNote = FLocalNote;
+    s.PolicyAt = FPolicyAt;
+    s.PolicyError = FPolicyError;
+    s.ProgramName = FProgramName;
+    s.ProgramStart = FProgramStart;
+    s.ProgramEnd = FProgramEnd;
+    s.PolicyRevision = FLastRevision;
+    s.PointId = FPointId;
+    s.PointLabel = FPointLabel;
+    s.ApprovedFingerprint = FApprovedFp;
+    s.SubsidyCodes = FSubsidyCodes;
+    s.CollectFrom = FCollectFrom;
+    s.Items = FItems;
+    s.Rounds = FRounds;
+    s.Decisions = FDecisions;
+    s.Report = FReportNote;
+    s.HoldNote = FHoldNote;
+    s.PosState = FPosState;
+    s.Flushing = FFlushing;
+    if (FSpool) {
+        s.PendingDays = FSpool->PendingDays();
+        s.SpoolBytes = FSpool->Bytes();
+        s.SpoolFull = FSpool->Full();
+    }
+    std::lock_guard lock(FPublishedLock);
+    FPublished = s;
+    return s;
+}
+
+TAgentSnapshot TAgentEngine::Snapshot() const {
+    std::lock_guard lock(FPublishedLock);
+    return FPublished;
+}
+
 void TAgentEngine::Render() {
     FState = EvaluateLimit(FInput);
-    FView.Render(FInput, FState);
+    FView.Render(Publish());
 }
 
 std::unique_ptr<TAgentClient> TAgentEngine::MakeClient() const {
@@ -125,15 +149,21 @@ void TAgentEngine::LoadState() {
 }
 
 void TAgentEngine::SaveState() {
-    try {
-        platform::MakeDirs(platform::ParentDir(SettingsPath()));
-        WriteIniKey("state", "sent_day", FormatInvariant(FSentDay));
-        WriteIniKey("state", "sent_count", std::to_string(FSentToday));
-        WriteIniKey("state", "last_send", FormatInvariant(FLastSendAt));
-        WriteIniKey("state", "last_collect", FormatInvariant(FLastCollectAt));
-    } catch (...) {
-        // The counters are a convenience for the status page; the spool keeps what matters.
+    // The counters are a convenience for the status page (the spool keeps what matters), but a
+    // write that keeps failing tells of a disk or a folder right the store must fix.
+    const std::pair<const char*, std::string> keys[] = {{"sent_day", FormatInvariant(FSentDay)},
+                                                        {"sent_count", std::to_string(FSentToday)},
+                                                        {"last_send", FormatInvariant(FLastSendAt)},
+                                                        {"last_collect", FormatInvariant(FLastCollectAt)}};
+    std::string failed;
+    for (const auto& [key, value] : keys) {
+        if (const Result<> written = WriteIniKey("state", key, value); !written) {
+            failed = written.Error();
+            break;
+        }
     }
+    if (!failed.empty() && failed != FStateWriteError) LogError("수집", failed);
+    FStateWriteError = failed;
 }
 
 int TAgentEngine::ReportTimerTick() {
@@ -150,14 +180,17 @@ int TAgentEngine::ReportTimerTick() {
     const int ms = MinutesToMs(interval);
     FNextCollectAt = now + ms / static_cast<double>(kMSecsPerDay);
     CollectIfIdle();
-    if (!FReportNote.empty()) {
-        FView.ShowNotice(FReportNote);
-        // A warning already written when it arose, at the level the cycle's notice gets, is not
-        // written twice.
-        if (FReportNote != FLoggedNote || FLoggedLevel != NoticeLevel(FReportNote))
-            LogCycleNotice(FReportNote);
+    if (!FReportNote.Empty() && !(FReportNote == FLoggedNote)) {
+        // A notice already written when it arose is not written twice.
+        LogNotice("수집", FReportNote);
     }
-    FView.RefreshStatus();
+    try {
+        if (!FReportNote.Empty()) FView.ShowNotice(FReportNote);
+        FView.RefreshStatus(Publish());
+    } catch (const std::exception& e) {
+        // A view that fails must not stop the timer: the next tick tries again.
+        LogError("수집", std::string("화면에 알리지 못했습니다 — ") + e.what());
+    }
     return ms;
 }
 
@@ -171,61 +204,66 @@ int TAgentEngine::PolicyTimerTick() {
     const int ms = MinutesToMs(minutes);
     FNextPolicyAt = Now() + ms / static_cast<double>(kMSecsPerDay);
     RefreshPolicy();
+    Publish();
     return ms;
 }
 
-std::string TAgentEngine::RunOnce() {
-    FLastRunOk = false;
+TOnceResult TAgentEngine::RunOnce() {
+    TOnceResult r;
     const std::string missing = MissingSettingsLine(FSettings.Store, FSettings.Key, FSettings.PosConnStr);
-    if (!missing.empty()) return missing;
+    if (!missing.empty()) {
+        r.Line = missing;
+        return r;
+    }
     RefreshPolicy();
-    if (!FPolicyError.empty()) return "정책을 받지 못했다 — " + FPolicyError;
+    if (!FPolicyError.empty()) {
+        r.Line = "정책을 받지 못했다 — " + FPolicyError;
+        Publish();
+        return r;
+    }
     FCycleFailed = true; // stays so when no cycle gets to run
     CollectIfIdle();
-    FLastRunOk = !FCycleFailed;
-    std::string note = FReportNote.empty() ? "보고를 마쳤다" : FReportNote;
+    r.Ok = !FCycleFailed;
+    std::string note = FReportNote.Empty() ? "보고를 마쳤다" : FReportNote.Text;
     // The store's installer must see why the POS could not be read, not only that it could not.
     if (!FPosError.empty()) note += " (" + Utf8Left(FPosError, 300) + ")";
-    return Fmt("판 %s · 점포 %s · %s", kAgentVersion, FPointLabel.c_str(), note.c_str());
+    r.Line = Fmt("판 %s · 점포 %s · %s", kAgentVersion, FPointLabel.c_str(), note.c_str());
+    Publish();
+    return r;
 }
 
-std::string TAgentEngine::SendNow() {
+TNotice TAgentEngine::SendNow() {
     RefreshPolicy();
     CollectIfIdle();
-    std::string text = FReportNote;
-    if (text.empty())
-        text = "지금 확인했습니다 (" + FormatDateTime("hh:nn", Now()) + ") — 새로 보낼 실적이 없습니다.";
-    FView.ShowNotice(text);
-    FView.RefreshStatus();
-    return text;
+    TNotice notice = FReportNote;
+    if (notice.Empty())
+        notice = TNotice::Info("지금 확인했습니다 (" + FormatDateTime("hh:nn", Now()) +
+                               ") — 새로 보낼 실적이 없습니다.");
+    FView.ShowNotice(notice);
+    FView.RefreshStatus(Publish());
+    return notice;
 }
 
-void TAgentEngine::SetNote(const std::string& text, const char* logLevelNow, TNoticeWeight weight) {
+void TAgentEngine::SetNote(const TNotice& notice, TNoticeWeight weight, bool logNow) {
     // Lines not read, stored or sent fail the cycle even when a graver notice hides this one.
     if (weight != TNoticeWeight::Other) FCycleFailed = true;
-    const TNoticeLevel level = NoticeLevelOf(text);
     bool replace = true;
-    if (!FReportNote.empty()) {
-        const TNoticeLevel current = NoticeLevelOf(FReportNote);
-        if (level != current)
-            replace = level > current;
-        else if (weight != FNoteWeight)
-            replace = weight > FNoteWeight;
+    if (!FReportNote.Empty()) {
+        if (Graver(notice, weight, FReportNote, FNoteWeight))
+            replace = true;
+        else if (Graver(FReportNote, FNoteWeight, notice, weight))
+            replace = false;
         else
             // Of two failures alike, the first is the cause the store must hear of; progress
             // notices simply follow each other.
-            replace = level < TNoticeLevel::Error;
+            replace = notice.Level < TNoticeLevel::Error && weight == TNoticeWeight::Other;
     }
-    std::string logLevel = logLevelNow ? logLevelNow : "";
-    if (logLevelNow == nullptr && (StartsWith(text, "⚠") || !replace)) logLevel = NoticeLevel(text);
-    if (!logLevel.empty()) WriteLog(logLevel, "수집", StripMarks(text));
+    const bool log = logNow && (notice.Level >= TNoticeLevel::Warning || !replace);
+    if (log) LogNotice("수집", notice);
     if (!replace) return;
-    FReportNote = text;
+    FReportNote = notice;
     FNoteWeight = weight;
-    if (!logLevel.empty()) {
-        FLoggedNote = text;
-        FLoggedLevel = logLevel;
-    }
+    if (log) FLoggedNote = notice;
 }
 
 } // namespace pavona

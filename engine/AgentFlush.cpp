@@ -62,18 +62,22 @@ void TAgentEngine::FlushSpool() {
         bool& Flag;
         ~TReset() { Flag = false; }
     } reset{FFlushing};
+    FFlushFailed = FFlushRejected = false;
     for (int i = 0; i < kFlushBatches; ++i) {
         if (!SendSalesBatch()) break;
-        FView.PumpMessages();
+        // The view follows a long flush batch by batch.
+        FView.RefreshStatus(Publish());
     }
     FFlushing = false;
     AfterFlush();
+    Publish();
 }
 
 void TAgentEngine::AfterFlush() {
-    if (FFlushSum > kBatchLines && FReportNote.find("보내지 못했습니다") == std::string::npos &&
-        FReportNote.find("거절") == std::string::npos)
-        SetNote(Fmt("실적 %s줄을 협회로 보냈습니다.", WonDigits(FFlushSum).c_str()));
+    // The sum of a long flush, unless a batch failed or the last one had refusals: their notices
+    // must stay.
+    if (FFlushSum > kBatchLines && !FFlushFailed && !FFlushRejected)
+        SetNote(TNotice::Info(Fmt("실적 %s줄을 협회로 보냈습니다.", WonDigits(FFlushSum).c_str())));
 }
 
 bool TAgentEngine::SendSalesBatch() {
@@ -93,10 +97,8 @@ bool TAgentEngine::SendSalesBatch() {
             const std::string note =
                 Fmt("⚠ 보관 파일에서 %d줄을 읽지 못했습니다 — 협회에 알려 주세요.", FSpool->BadLines());
             // Written to the log once a flush for each day, not once for every batch.
-            if (FBadLinesLogged.insert(days[dayIndex]).second)
-                SetNote(note, "주의");
-            else
-                SetNote(note, "");
+            SetNote(TNotice::Warning(note), TNoticeWeight::Other,
+                    FBadLinesLogged.insert(days[dayIndex]).second);
         }
         offer.clear();
         candidates = 0;
@@ -134,7 +136,8 @@ bool TAgentEngine::SendSalesBatch() {
     AppendSendRecord(rec);
 
     if (!r.Ok) {
-        SetNote("실적을 보내지 못했습니다 — " + r.Error, nullptr, TNoticeWeight::NotSent);
+        FFlushFailed = true;
+        SetNote(TNotice::Error("실적을 보내지 못했습니다 — " + r.Error), TNoticeWeight::NotSent);
         return false;
     }
     FSpool->MarkSent(day, KeysWithout(offeredKeys, r.RejectedKeys));
@@ -148,11 +151,13 @@ bool TAgentEngine::SendSalesBatch() {
     FSentToday += r.Accepted;
     FLastSendAt = Now();
     SaveState();
+    FFlushRejected = r.Rejected > 0;
     if (r.Rejected == 0)
-        SetNote(Fmt("실적 %d줄을 협회로 보냈습니다 (중복 %d).", r.Accepted, r.Duplicated));
-    else
-        SetNote(Fmt("실적 %d줄 전송 (중복 %d · 거절 %d — %s)", r.Accepted, r.Duplicated, r.Rejected,
-                    r.FirstReason.c_str()));
+        SetNote(TNotice::Info(Fmt("실적 %d줄을 협회로 보냈습니다 (중복 %d).", r.Accepted, r.Duplicated)));
+    else {
+        SetNote(TNotice::Info(Fmt("실적 %d줄 전송 (중복 %d · 거절 %d — %s)", r.Accepted, r.Duplicated,
+                                  r.Rejected, r.FirstReason.c_str())));
+    }
     FFlushSum += r.Accepted;
     // Another batch when the server answered for some lines and lines remain to be offered.
     const bool answered = r.Accepted + r.Duplicated + r.Rejected > 0;
@@ -161,6 +166,11 @@ bool TAgentEngine::SendSalesBatch() {
 }
 
 void TAgentEngine::SendCancels() {
+    SendPendingCorrections();
+    Publish();
+}
+
+void TAgentEngine::SendPendingCorrections() {
     if (!SchemaGuardOk()) return;
     // Corrections of earlier days still pending go out too, oldest first: a correction found just
     // before midnight must not be stranded in yesterday's file.
@@ -173,7 +183,6 @@ void TAgentEngine::SendCancels() {
         // behind a slice the server cannot apply yet still reach it.
         for (std::size_t from = 0; from < entries.size(); from += kBatchLines) {
             if (requests++ >= kFlushBatches) return;
-            if (requests > 1) FView.PumpMessages();
             const std::size_t to = std::min(entries.size(), from + kBatchLines);
             const std::vector<TSpoolEntry> slice(entries.begin() + from, entries.begin() + to);
             if (!SendCancelsOfSlice(day, slice)) return;
@@ -204,11 +213,11 @@ bool TAgentEngine::SendCancelsOfSlice(const std::string& day, const std::vector<
     AppendSendRecord(rec);
 
     if (!r.Ok) {
-        SetNote("취소를 보내지 못했습니다 — " + r.Error, nullptr, TNoticeWeight::NotSent);
+        SetNote(TNotice::Error("취소를 보내지 못했습니다 — " + r.Error), TNoticeWeight::NotSent);
         return false;
     }
     if (r.Retryable) {
-        SetNote("취소 일부가 아직 반영되지 않았습니다 — 실적이 들어오면 다시 보냅니다.");
+        SetNote(TNotice::Info("취소 일부가 아직 반영되지 않았습니다 — 실적이 들어오면 다시 보냅니다."));
         // Only the corrections waiting for their sale go out again; the applied ones would
         // otherwise be re-sent for ever. An answer that does not name its skipped keys cannot
         // tell them apart, so then nothing is marked and all are offered again.
@@ -223,7 +232,8 @@ bool TAgentEngine::SendCancelsOfSlice(const std::string& day, const std::vector<
     }
     FSpool->MarkSentEntries(day, slice);
     if (r.Rejected > 0)
-        SetNote(Fmt("취소 %d건 반영 (건너뜀 %d — %s)", r.Accepted, r.Rejected, r.FirstReason.c_str()));
+        SetNote(TNotice::Info(
+            Fmt("취소 %d건 반영 (건너뜀 %d — %s)", r.Accepted, r.Rejected, r.FirstReason.c_str())));
     return true;
 }
 

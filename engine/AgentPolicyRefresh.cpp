@@ -71,34 +71,36 @@ void TAgentEngine::RefreshPolicy() {
         FItems = p.Items;
         FRounds = p.Rounds;
         FDecisions = p.Decisions;
-        if (FViewRound >= static_cast<int>(FRounds.size())) FViewRound = -1;
-        // The target-items page decides itself whether it must read the POS goods again.
-        if (changed || revised) FView.TargetsChanged();
         FProgramName = p.ProgramName;
+        // The target-items page decides itself whether it must read the POS goods again.
+        if (changed || revised) FView.TargetsChanged(Publish());
 
         Render();
-        std::string notice;
+        TNotice notice;
         if (p.Enabled && FSubsidyCodes.empty())
-            notice = "⚠ 농할로 지정된 POS 쿠폰이 없습니다 — 지금 할인은 지원액 0 으로 보고됩니다.";
+            notice = TNotice::Warning(
+                "⚠ 농할로 지정된 POS 쿠폰이 없습니다 — 지금 할인은 지원액 0 으로 보고됩니다.");
         else if (!FLocalNote.empty())
-            notice = "⚠ " + FLocalNote;
+            notice = TNotice::Warning("⚠ " + FLocalNote);
         else if (FInput.UnreportedLocal > 0)
-            notice = "아직 협회에 보내지 않은 지원액 " + FormatWon(FInput.UnreportedLocal) +
-                     " 을 포함해 셌습니다.";
+            notice = TNotice::Info("아직 협회에 보내지 않은 지원액 " + FormatWon(FInput.UnreportedLocal) +
+                                   " 을 포함해 셌습니다.");
         else
-            notice = "POS 집계까지 반영했습니다. 한도는 매장에서 방금 센 지원액까지 포함한 값입니다.";
+            notice = TNotice::Info(
+                "POS 집계까지 반영했습니다. 한도는 매장에서 방금 센 지원액까지 포함한 값입니다.");
         FView.ShowNotice(notice);
         if (p.ProgramCode != previousProgram) AnnounceNewProgram(p);
     } catch (const std::exception& e) {
         // The agent keeps working with the last good policy.
         FPolicyError = std::string("정책을 처리하지 못했습니다 — ") + e.what();
         LogError("정책", FPolicyError);
-        FView.ShowNotice("⚠ " + FPolicyError);
+        FView.ShowNotice(TNotice::Error("⚠ " + FPolicyError));
     } catch (...) {
         FPolicyError = "정책을 처리하지 못했습니다 — 알 수 없는 오류";
         LogError("정책", FPolicyError);
-        FView.ShowNotice("⚠ " + FPolicyError);
+        FView.ShowNotice(TNotice::Error("⚠ " + FPolicyError));
     }
+    Publish();
 }
 
 void TAgentEngine::AnnounceNewProgram(const TPolicy& policy) {
@@ -106,20 +108,16 @@ void TAgentEngine::AnnounceNewProgram(const TPolicy& policy) {
         policy.ProgramCode == FSettings.SeenProgramCode)
         return;
     FSettings.SeenProgramCode = policy.ProgramCode;
-    SaveSettings(FSettings);
-    // Which items have a POS goods chosen is only known once the target-items page has read the
-    // POS goods and links; the engine does not read them, so it counts every item as linked.
-    const int unlinked = 0;
-    std::string text = "새 농할 회차가 시작되었습니다.\r\n\r\n" + policy.ProgramName + "\r\n" +
-                       policy.StartsOn + " ~ " + policy.EndsOn + "\r\n" + "우리 매장 배정액 " +
-                       FormatWon(policy.Allocated) + "\r\n\r\n" +
-                       Fmt("대상 품목 %d개", static_cast<int>(FItems.size()));
-    if (unlinked <= 0)
-        text += "가 모두 연결되어 있습니다.";
-    else
-        text += Fmt(" 가운데 %d개가 아직 연결되지 않았습니다.", unlinked);
-    text += "\r\n\r\n「농할 설정」 탭에서 확인해 주세요.";
-    FView.AnnounceBalloon("새 농할 회차", text);
+    // Unsaved, the same programme is announced again at the next start: worth a line, no more.
+    if (const Result<> saved = SaveSettings(FSettings); !saved) LogWarn("정책", saved.Error());
+    TProgramNews news;
+    news.ProgramCode = policy.ProgramCode;
+    news.ProgramName = policy.ProgramName;
+    news.StartsOn = policy.StartsOn;
+    news.EndsOn = policy.EndsOn;
+    news.Allocated = policy.Allocated;
+    news.Items = static_cast<int>(FItems.size());
+    FView.AnnounceProgram(news);
 }
 
 std::int64_t TAgentEngine::UnreportedLocalSubsidy(const std::vector<std::int64_t>& codes) {

@@ -281,7 +281,7 @@ TCorrectionResult ApplyCancels(TPosReader& reader, TDateTime fromT, TDateTime to
     TCorrectionResult result;
     const Result<std::vector<TCancelRow>> cancels = reader.CancelLines(fromT, toT);
     if (!cancels) {
-        result.Note = "취소를 읽지 못했습니다 — 취소분이 청구에 남습니다.";
+        result.Note = TNotice::Error("취소를 읽지 못했습니다 — 취소분이 청구에 남습니다.");
         return result;
     }
     const std::vector<TCancelRow>& rows = cancels.Value();
@@ -291,12 +291,13 @@ TCorrectionResult ApplyCancels(TPosReader& reader, TDateTime fromT, TDateTime to
         if (std::find(ords.begin(), ords.end(), r.OrdCode) == ords.end()) ords.push_back(r.OrdCode);
     const Result<std::vector<TOriginRow>> origins = reader.SalesLinesByOrd(ords);
     if (!origins) {
-        result.Note = "원 전표를 읽지 못했습니다 — 취소분이 청구에 남습니다.";
+        result.Note = TNotice::Error("원 전표를 읽지 못했습니다 — 취소분이 청구에 남습니다.");
         return result;
     }
     result.Corrections = CancelCorrections(rows, origins.Value(), codes, prior, result.CancelSkips);
     if (const int n = result.CancelSkips.Unmatched(); n > 0)
-        result.Note = Fmt("⚠ 취소 %d건이 원 줄과 맞지 않습니다 — 짐작으로 취소하지 않았습니다.", n);
+        result.Note =
+            TNotice::Warning(Fmt("⚠ 취소 %d건이 원 줄과 맞지 않습니다 — 짐작으로 취소하지 않았습니다.", n));
     SpoolCorrections(result, spool, now);
     return result;
 }
@@ -307,12 +308,13 @@ TCorrectionResult ApplyReturns(TPosReader& reader, const std::vector<TReturnRow>
     if (returnRows.empty()) return result;
     const Result<std::vector<TOriginRow>> origins = reader.SalesLinesByOrd(ReturnOrigins(returnRows));
     if (!origins) {
-        result.Note = "반품의 원거래를 읽지 못했습니다 — 반품분이 청구에 남습니다.";
+        result.Note = TNotice::Error("반품의 원거래를 읽지 못했습니다 — 반품분이 청구에 남습니다.");
         return result;
     }
     result.Corrections = ReturnCorrections(returnRows, origins.Value(), result.ReturnSkips);
     if (const int n = result.ReturnSkips.SkippedReturns(); n > 0)
-        result.Note = Fmt("⚠ 반품 %d건의 원거래를 확정하지 못했습니다 — 짐작으로 빼지 않았습니다.", n);
+        result.Note =
+            TNotice::Error(Fmt("⚠ 반품 %d건의 원거래를 확정하지 못했습니다 — 짐작으로 빼지 않았습니다.", n));
     SpoolCorrections(result, spool, now);
     return result;
 }

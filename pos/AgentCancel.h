@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/DateTime.h"
+#include "common/Notice.h"
 #include "pos/PosRows.h"
 #include "store/AgentLedger.h"
 
@@ -90,7 +91,7 @@ std::vector<std::int64_t> ReturnOrigins(const std::vector<TReturnRow>& returnRow
 // What one correction step did. `Note` is the report notice it leaves (empty: none); `Refused`
 // counts corrections the spool did not take, which the cycle adds to its failed lines.
 struct TCorrectionResult {
-    std::string Note;
+    TNotice Note;
     int Refused = 0;
     int Stored = 0;
     std::vector<TCancelOut> Corrections;

@@ -395,23 +395,23 @@ bool TSpool::SetSinceOnce(TDateTime t) {
     return WriteOneLine("since.txt", FormatStamp(t));
 }
 
-bool TSpool::CheckPoint(const std::string& got, bool& pinned, std::string& have, std::string* fault) {
+Result<TPointCheck> TSpool::CheckPoint(const std::string& got) {
     const std::string path = FDir + "point.txt";
-    have = ReadFirstLine("point.txt");
-    pinned = false;
-    if (fault) fault->clear();
+    TPointCheck c;
+    c.Have = ReadFirstLine("point.txt");
     const std::string point = Trim(got);
-    if (point.empty()) return false;
-    if (!have.empty()) return have == point;
-    std::string probe;
-    if (FFiles->Size(path) > 0 && !FFiles->ReadRange(path, 0, 1, probe)) {
-        // An unreadable pin is never overwritten: it may name another point.
-        if (fault) *fault = "point.txt 를 읽지 못했습니다 (" + path + ")";
-        return false;
+    if (point.empty()) return c;
+    if (!c.Have.empty()) {
+        c.Same = c.Have == point;
+        return c;
     }
-    pinned = WriteOneLine("point.txt", point);
-    if (!pinned && fault) *fault = "point.txt 를 쓰지 못했습니다 (" + path + ")";
-    return pinned;
+    std::string probe;
+    if (FFiles->Size(path) > 0 && !FFiles->ReadRange(path, 0, 1, probe))
+        // An unreadable pin is never overwritten: it may name another point.
+        return Fail("point.txt 를 읽지 못했습니다 (" + path + ")");
+    if (!WriteOneLine("point.txt", point)) return Fail("point.txt 를 쓰지 못했습니다 (" + path + ")");
+    c.Same = c.Pinned = true;
+    return c;
 }
 
 std::string TSpool::Held() const {

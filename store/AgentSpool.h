@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/DateTime.h"
+#include "common/Result.h"
 #include "store/SpoolFiles.h"
 
 #include <cstdint>
@@ -32,6 +33,13 @@ std::vector<std::string> KeysWithout(const std::vector<std::string>& keys,
                                      const std::vector<std::string>& remove);
 // True for the day names of correction files ("yyyy-mm-dd-cancel").
 bool IsCorrectionDay(std::string_view day);
+
+// What CheckPoint found.
+struct TPointCheck {
+    bool Same = false;   // this PC's spool belongs to the point (false for an empty point too)
+    bool Pinned = false; // the point was written now, on first use
+    std::string Have;    // the point the spool was pinned to before, empty when none
+};
 
 class TSpool {
   public:
@@ -68,9 +76,9 @@ class TSpool {
     bool SetWatermark(TDateTime t);
     TDateTime Since() const;
     bool SetSinceOnce(TDateTime t);
-    // Whether this spool belongs to the point `got` (pinning it on first use). False with `fault`
-    // set when the pinned point cannot be read or written: that is a disk problem, not a mismatch.
-    bool CheckPoint(const std::string& got, bool& pinned, std::string& have, std::string* fault = nullptr);
+    // Whether this spool belongs to the point `got`, pinning it on first use. Fails when the pinned
+    // point cannot be read or written: that is a disk problem, not another store.
+    Result<TPointCheck> CheckPoint(const std::string& got);
     std::string Held() const;
     bool SetHeld(const std::string& fingerprint);
 

@@ -19,7 +19,7 @@ class EngineCorrectionsTest : public EngineTest {
         FEngine = MakeEngine();
     }
     void SpoolSale(const std::string& key) {
-        ASSERT_TRUE(FEngine->Spool().Append("2026-10-03", key, SaleLinePayload(key)));
+        ASSERT_TRUE(Spool().Append("2026-10-03", key, SaleLinePayload(key)));
     }
     void SpoolVoid(const std::string& day, const std::string& key) {
         TCancelOut c;
@@ -27,11 +27,11 @@ class EngineCorrectionsTest : public EngineTest {
         c.Kind = "void";
         c.Reason = "POS 취소 #1";
         c.OccurredAtLocal = EncodeDateTime(2026, 10, 4, 12, 0, 0);
-        ASSERT_TRUE(FEngine->Spool().Append(day, key, CancelJson(c)));
+        ASSERT_TRUE(Spool().Append(day, key, CancelJson(c)));
     }
     std::size_t PendingOf(const std::string& day) {
         std::vector<TSpoolEntry> e;
-        EXPECT_TRUE(FEngine->Spool().Pending(day, e));
+        EXPECT_TRUE(Spool().Pending(day, e));
         return e.size();
     }
     std::unique_ptr<TAgentEngine> FEngine;
@@ -111,7 +111,7 @@ TEST_F(EngineCorrectionsTest, AppliedCorrectionsOfARetryableAnswerAreNotSentAgai
 
 TEST_F(EngineCorrectionsTest, HeldSendingSendsNoCorrection) {
     SpoolVoid("2026-10-06-cancel", "S:1");
-    ASSERT_TRUE(FEngine->Spool().SetHeld(std::string(64, 'b')));
+    ASSERT_TRUE(Spool().SetHeld(std::string(64, 'b')));
     ASSERT_TRUE(FServer->ClearReceived());
     FEngine->SendCancels();
     EXPECT_EQ(Seen("/api/agent/cancels").Size(), 0u);

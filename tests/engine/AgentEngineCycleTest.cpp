@@ -38,18 +38,19 @@ TEST_F(EngineCycleTest, ADayReachesTheServerExactlyOnceAlsoAfterTheServerWasDown
     SaveAgentSettings();
     auto engine = MakeEngine();
     engine->RefreshPolicy();
-    ASSERT_EQ(engine->PolicyError(), "");
-    EXPECT_EQ(engine->PointLabel(), "M7 솔빛마트");
+    ASSERT_EQ(engine->Snapshot().PolicyError, "");
+    EXPECT_EQ(engine->Snapshot().PointLabel, "M7 솔빛마트");
 
     FServer->Stop();
     for (int i = 0; i < 2; ++i) {
         engine->CollectIfIdle();
-        EXPECT_TRUE(StartsWith(engine->ReportNote(), "실적을 보내지 못했습니다 — ")) << engine->ReportNote();
+        EXPECT_TRUE(StartsWith(engine->Snapshot().Report.Text, "실적을 보내지 못했습니다 — "))
+            << engine->Snapshot().Report.Text;
         Later(10);
     }
-    EXPECT_EQ(engine->PosState(), 1);
-    EXPECT_EQ(ToMSecs(engine->Spool().Watermark()), ToMSecs(EncodeDateTime(2026, 10, 6, 0, 30, 0)));
-    EXPECT_EQ(engine->Spool().PendingDays(), (std::vector<std::string>{"2026-10-05"}));
+    EXPECT_EQ(engine->Snapshot().PosState, TPosState::Read);
+    EXPECT_EQ(ToMSecs(Spool().Watermark()), ToMSecs(EncodeDateTime(2026, 10, 6, 0, 30, 0)));
+    EXPECT_EQ(Spool().PendingDays(), (std::vector<std::string>{"2026-10-05"}));
 
     ASSERT_TRUE(FServer->Restart()) << FServer->LastError();
     engine->CollectIfIdle();
@@ -57,13 +58,14 @@ TEST_F(EngineCycleTest, ADayReachesTheServerExactlyOnceAlsoAfterTheServerWasDown
     EXPECT_EQ(sum.Accepted, demo.Days[0].ReportableLines);
     EXPECT_EQ(sum.Duplicated, 0);
     EXPECT_EQ(sum.Rejected, 0);
-    EXPECT_TRUE(engine->Spool().PendingDays().empty());
-    EXPECT_EQ(engine->SentToday(), demo.Days[0].ReportableLines);
+    EXPECT_TRUE(Spool().PendingDays().empty());
+    EXPECT_EQ(engine->Snapshot().SentToday, demo.Days[0].ReportableLines);
     EXPECT_GE(sum.Heartbeats, 1);
 
     // Later cycles find nothing new and send no line twice.
     Later(10);
-    EXPECT_EQ(engine->RunOnce(), std::string("판 ") + kAgentVersion + " · 점포 M7 솔빛마트 · 보고를 마쳤다");
+    EXPECT_EQ(engine->RunOnce().Line,
+              std::string("판 ") + kAgentVersion + " · 점포 M7 솔빛마트 · 보고를 마쳤다");
     sum = FServer->Summary(kStore);
     EXPECT_EQ(sum.Accepted, demo.Days[0].ReportableLines);
     EXPECT_EQ(sum.Duplicated, 0);
@@ -186,7 +188,7 @@ TEST_F(EngineCycleTest, GeneratedCancelsAndReturnsAreAllAppliedOnce) {
     EXPECT_GT(sum.CorrectionsApplied, 0);
     EXPECT_EQ(sum.CorrectionsSkipped, 0);
     std::vector<TSpoolEntry> waiting;
-    ASSERT_TRUE(engine->Spool().Pending("2026-10-06-cancel", waiting));
+    ASSERT_TRUE(Spool().Pending("2026-10-06-cancel", waiting));
     EXPECT_TRUE(waiting.empty());
 
     // Reading the last minutes again brings no correction twice.
@@ -202,10 +204,10 @@ TEST_F(EngineCycleTest, AChangedPosSchemaHoldsSendingUntilTheAssociationApproves
     auto engine = MakeEngine();
     engine->RefreshPolicy();
     engine->CollectIfIdle();
-    EXPECT_EQ(engine->ReportNote(), kHoldNotice);
+    EXPECT_EQ(engine->Snapshot().Report.Text, kHoldNotice);
     EXPECT_EQ(Seen("/api/agent/sales").Size(), 0u);
     EXPECT_EQ(Seen("/api/agent/coupons").Size(), 1u);
-    const std::string held = engine->Spool().Held();
+    const std::string held = Spool().Held();
     ASSERT_EQ(held.size(), 64u);
     const TJsonNode status = Seen("/api/agent/status");
     ASSERT_EQ(status.Size(), 1u);
@@ -219,17 +221,17 @@ TEST_F(EngineCycleTest, AChangedPosSchemaHoldsSendingUntilTheAssociationApproves
         << error;
     Later(10);
     engine->CollectIfIdle();
-    EXPECT_EQ(engine->ReportNote(), kHoldNotice);
+    EXPECT_EQ(engine->Snapshot().Report.Text, kHoldNotice);
     EXPECT_EQ(Seen("/api/agent/sales").Size(), 0u);
-    EXPECT_EQ(engine->Spool().PendingDays(), (std::vector<std::string>{"2026-10-05", "2026-10-06"}));
+    EXPECT_EQ(Spool().PendingDays(), (std::vector<std::string>{"2026-10-05", "2026-10-06"}));
 
     ASSERT_TRUE(FServer->SetPolicy(kStore, PolicyJson(held))) << FServer->LastError();
     engine->RefreshPolicy();
     Later(10);
     engine->CollectIfIdle();
-    EXPECT_EQ(engine->HoldNote(), "");
-    EXPECT_EQ(engine->Spool().Held(), "");
-    EXPECT_TRUE(engine->Spool().PendingDays().empty());
+    EXPECT_EQ(engine->Snapshot().HoldNote, "");
+    EXPECT_EQ(Spool().Held(), "");
+    EXPECT_TRUE(Spool().PendingDays().empty());
     EXPECT_EQ(FServer->Summary(kStore).Accepted, demo.Days[0].ReportableLines + 1);
 }
 
@@ -238,20 +240,21 @@ TEST_F(EngineCycleTest, AChangedPointIdentityStopsCollection) {
     ASSERT_TRUE(AddStore("pt-9")) << FServer->LastError();
     SaveAgentSettings();
     auto engine = MakeEngine();
-    EXPECT_EQ(engine->RunOnce(), Fmt("판 %s · 점포 M7 솔빛마트 · 실적 %lld줄을 협회로 보냈습니다 (중복 0).",
-                                     kAgentVersion, static_cast<long long>(demo.Days[0].ReportableLines)));
-    const TDateTime collected = engine->LastCollectAt();
+    EXPECT_EQ(engine->RunOnce().Line,
+              Fmt("판 %s · 점포 M7 솔빛마트 · 실적 %lld줄을 협회로 보냈습니다 (중복 0).", kAgentVersion,
+                  static_cast<long long>(demo.Days[0].ReportableLines)));
+    const TDateTime collected = engine->Snapshot().LastCollectAt;
 
     ASSERT_TRUE(FServer->AddStore(kStore, kKey, "M8 새빛마트", "pt-10-changed", PolicyJson()));
     ASSERT_TRUE(FServer->ClearReceived());
     Later(10);
-    EXPECT_EQ(engine->RunOnce(),
+    EXPECT_EQ(engine->RunOnce().Line,
               std::string("판 ") + kAgentVersion +
                   " · 점포 M8 새빛마트 · ⛔ 이 PC 에 적힌 점포(pt-9)와 협회가 말하는 "
                   "점포(M8 새빛마트)가 다릅니다 — 수집과 보고를 멈췄습니다. 협회에 연락해 주세요.");
     EXPECT_EQ(Seen("/api/agent/sales").Size(), 0u);
     EXPECT_EQ(Seen("/api/agent/status").Size(), 0u);
-    EXPECT_EQ(ToMSecs(engine->LastCollectAt()), ToMSecs(collected));
+    EXPECT_EQ(ToMSecs(engine->Snapshot().LastCollectAt), ToMSecs(collected));
 }
 
 TEST_F(EngineCycleTest, MissingSettingsMakeNoNetworkCall) {
@@ -259,13 +262,13 @@ TEST_F(EngineCycleTest, MissingSettingsMakeNoNetworkCall) {
     SaveAgentSettings(false);
     ASSERT_TRUE(FServer->ClearReceived());
     auto engine = MakeEngine();
-    EXPECT_EQ(engine->RunOnce(), "설정이 비었다 — 사업자번호 있음 · 인증키 있음 · POS 접속 없음");
+    EXPECT_EQ(engine->RunOnce().Line, "설정이 비었다 — 사업자번호 있음 · 인증키 있음 · POS 접속 없음");
     engine->CollectIfIdle();
-    EXPECT_EQ(engine->ReportNote(), "");
+    EXPECT_EQ(engine->Snapshot().Report.Text, "");
     EXPECT_EQ(Seen("").Size(), 0u);
 
     // "지금 보내기" with nothing to send says when it looked.
-    EXPECT_EQ(engine->SendNow(), "지금 확인했습니다 (00:30) — 새로 보낼 실적이 없습니다.");
+    EXPECT_EQ(engine->SendNow(), TNotice::Info("지금 확인했습니다 (00:30) — 새로 보낼 실적이 없습니다."));
     EXPECT_EQ(FView.Notices.back(), "지금 확인했습니다 (00:30) — 새로 보낼 실적이 없습니다.");
     EXPECT_EQ(FView.StatusRefreshes, 1);
 }
@@ -283,10 +286,10 @@ TEST_F(EngineCycleTest, ZeroOrNegativePeriodsFallBackToTheDefaultsAndAreLogged) 
         SCOPED_TRACE(c.Hour);
         FClock.Set(EncodeDateTime(2026, 10, 6, c.Hour, c.Minute, 0));
         EXPECT_EQ(engine->ReportTimerTick(), c.WantMs);
-        EXPECT_EQ(ToMSecs(engine->NextCollectAt()), ToMSecs(FClock.Now()) + c.WantMs);
+        EXPECT_EQ(ToMSecs(engine->Snapshot().NextCollectAt), ToMSecs(FClock.Now()) + c.WantMs);
     }
     EXPECT_EQ(engine->PolicyTimerTick(), 1800000);
-    EXPECT_EQ(engine->PointId(), "pt-9");
+    EXPECT_EQ(engine->Snapshot().PointId, "pt-9");
     const std::string log = LogText();
     EXPECT_NE(log.find("주의  수집  수집 주기 0분은 쓸 수 없어 기본 10분으로 합니다."), std::string::npos)
         << log;
@@ -306,29 +309,33 @@ TEST_F(EngineCycleTest, AnErrorInsideACycleOrARefreshDoesNotEndTheAgent) {
     engine->RefreshPolicy();
     for (int i = 1; i <= 300; ++i) {
         const std::string key = "OLD:" + std::to_string(i);
-        ASSERT_TRUE(engine->Spool().Append("2026-10-01", key, SaleLinePayload(key)));
+        ASSERT_TRUE(Spool().Append("2026-10-01", key, SaleLinePayload(key)));
     }
-    FView.OnPump = [] { throw std::runtime_error("창 처리 오류"); };
+    // The view fails between two batches of the flush, in the middle of the cycle.
+    FView.OnRefresh = [](const TAgentSnapshot& s) {
+        if (s.Flushing) throw std::runtime_error("창 처리 오류");
+    };
     EXPECT_EQ(engine->ReportTimerTick(), 600000);
-    EXPECT_EQ(engine->ReportNote(), "⚠ 수집을 마치지 못했습니다 — 창 처리 오류 · 다음 주기에 다시 읽습니다.");
-    EXPECT_FALSE(engine->Flushing());
+    EXPECT_EQ(engine->Snapshot().Report.Text,
+              "⚠ 수집을 마치지 못했습니다 — 창 처리 오류 · 다음 주기에 다시 읽습니다.");
+    EXPECT_FALSE(engine->Snapshot().Flushing);
     const std::string log = LogText();
     const std::string line = "오류  수집  수집을 마치지 못했습니다 — 창 처리 오류";
     ASSERT_NE(log.find(line), std::string::npos) << log;
     EXPECT_EQ(log.find(line), log.rfind(line)) << "logged once";
 
-    FView.OnPump = nullptr;
+    FView.OnRefresh = nullptr;
     Later(10);
     engine->CollectIfIdle();
-    EXPECT_TRUE(engine->Spool().PendingDays().empty());
+    EXPECT_TRUE(Spool().PendingDays().empty());
 
     // A failing redraw of the target page inside a refresh is reported, not raised.
     ASSERT_TRUE(FServer->SetPolicy(kStore, PolicyJson("", "[7001]", "NH-2026-11")));
     struct TThrowingView : TRecordingView {
-        void TargetsChanged() override { throw std::runtime_error("목록 오류"); }
+        void TargetsChanged(const TAgentSnapshot&) override { throw std::runtime_error("목록 오류"); }
     } throwing;
     TAgentEngine second(throwing);
-    EXPECT_EQ(second.RunOnce(), "정책을 받지 못했다 — 정책을 처리하지 못했습니다 — 목록 오류");
+    EXPECT_EQ(second.RunOnce().Line, "정책을 받지 못했다 — 정책을 처리하지 못했습니다 — 목록 오류");
 }
 
 } // namespace

@@ -25,15 +25,15 @@ class EngineFaultTest : public EngineTest {
         ASSERT_TRUE(AddStore()) << FServer->LastError();
         SaveAgentSettings();
     }
-    void Spool(TAgentEngine& engine, const std::string& day, int count, const std::string& prefix) {
+    void AddLines(const std::string& day, int count, const std::string& prefix) {
         for (int i = 1; i <= count; ++i) {
             const std::string key = prefix + ":" + std::to_string(i);
-            ASSERT_TRUE(engine.Spool().Append(day, key, SaleLinePayload(key)));
+            ASSERT_TRUE(Spool().Append(day, key, SaleLinePayload(key)));
         }
     }
-    std::size_t PendingCount(TAgentEngine& engine, const std::string& day) {
+    std::size_t PendingCount(const std::string& day) {
         std::vector<TSpoolEntry> entries;
-        EXPECT_TRUE(engine.Spool().Pending(day, entries));
+        EXPECT_TRUE(Spool().Pending(day, entries));
         return entries.size();
     }
     // One day of demo sales on 2026-10-05, without corrections; returns its reportable lines.
@@ -75,15 +75,15 @@ TEST_F(EngineFaultTest, AnAnswerThatDoesNotAccountForTheBatchMarksNothing) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         auto engine = MakeEngine();
-        if (PendingCount(*engine, "2026-10-05") == 0) Spool(*engine, "2026-10-05", 5, "R");
+        if (PendingCount("2026-10-05") == 0) AddLines("2026-10-05", 5, "R");
         RefFault fault;
         fault.Status = 200;
         fault.Body = c.Body;
         ASSERT_TRUE(FServer->Fault("/api/agent/sales", fault)) << FServer->LastError();
         engine->FlushSpool();
-        EXPECT_EQ(PendingCount(*engine, "2026-10-05"), 5u);
-        EXPECT_EQ(engine->ReportNote(), std::string("실적을 보내지 못했습니다 — ") + c.Error);
-        EXPECT_EQ(engine->SentToday(), 0);
+        EXPECT_EQ(PendingCount("2026-10-05"), 5u);
+        EXPECT_EQ(engine->Snapshot().Report.Text, std::string("실적을 보내지 못했습니다 — ") + c.Error);
+        EXPECT_EQ(engine->Snapshot().SentToday, 0);
         const std::vector<TSendRecord> sent = ReadSendLog(1);
         ASSERT_EQ(sent.size(), 1u);
         EXPECT_FALSE(sent[0].Ok);
@@ -95,7 +95,7 @@ TEST_F(EngineFaultTest, AnAnswerThatDoesNotAccountForTheBatchMarksNothing) {
     // Once the server answers properly, every line reaches it: none was lost on the way.
     auto engine = MakeEngine();
     engine->FlushSpool();
-    EXPECT_EQ(PendingCount(*engine, "2026-10-05"), 0u);
+    EXPECT_EQ(PendingCount("2026-10-05"), 0u);
     EXPECT_EQ(FServer->Summary(kStore).Accepted, 5);
 }
 
@@ -108,15 +108,15 @@ TEST_F(EngineFaultTest, ACorrectionsAnswerThatDoesNotAddUpMarksNothing) {
         v.Kind = "void";
         v.Reason = "전표 77";
         v.OccurredAtLocal = FClock.Now();
-        ASSERT_TRUE(engine->Spool().Append(day, key, CancelJson(v)));
+        ASSERT_TRUE(Spool().Append(day, key, CancelJson(v)));
     }
     RefFault fault;
     fault.Status = 200;
     fault.Body = R"({"applied":1})";
     ASSERT_TRUE(FServer->Fault("/api/agent/cancels", fault)) << FServer->LastError();
     engine->SendCancels();
-    EXPECT_EQ(PendingCount(*engine, day), 2u);
-    EXPECT_EQ(engine->ReportNote(), std::string("취소를 보내지 못했습니다 — ") + kAnswerMismatch);
+    EXPECT_EQ(PendingCount(day), 2u);
+    EXPECT_EQ(engine->Snapshot().Report.Text, std::string("취소를 보내지 못했습니다 — ") + kAnswerMismatch);
     EXPECT_NE(LogText().find("보낸 2줄 · 반영 1 · 건너뜀 0"), std::string::npos) << LogText();
 }
 
@@ -128,21 +128,21 @@ TEST_F(EngineFaultTest, AWatermarkBeforeTheStartOfReportingIsReadFromTheStartAga
     engine->RefreshPolicy();
     engine->CollectIfIdle();
     ASSERT_EQ(FServer->Summary(kStore).Accepted, reportable);
-    ASSERT_EQ(ToMSecs(engine->Spool().Since()), ToMSecs(EncodeDateTime(2026, 10, 5, 0, 20, 0)));
+    ASSERT_EQ(ToMSecs(Spool().Since()), ToMSecs(EncodeDateTime(2026, 10, 5, 0, 20, 0)));
 
     AddSaleAt(EncodeDateTime(2026, 10, 6, 0, 22, 0));
     WriteWatermark("2016-10-06 00:20:00");
     Later(10);
     engine->CollectIfIdle();
-    EXPECT_TRUE(
-        StartsWith(engine->ReportNote(), "⚠ 보고 기준 시각(2016-10-06 00:20:00)이 보고 시작보다 앞섭니다"))
-        << engine->ReportNote();
+    EXPECT_TRUE(StartsWith(engine->Snapshot().Report.Text,
+                           "⚠ 보고 기준 시각(2016-10-06 00:20:00)이 보고 시작보다 앞섭니다"))
+        << engine->Snapshot().Report.Text;
     EXPECT_NE(LogText().find("오류  수집  보고 기준 시각(2016-10-06 00:20:00)이 보고 시작보다 앞섭니다"),
               std::string::npos)
         << LogText();
     // The day from the start of reporting was read again (a window of one day from it); its lines
     // are known as sent and go to nobody twice.
-    EXPECT_EQ(ToMSecs(engine->Spool().Watermark()), ToMSecs(EncodeDateTime(2026, 10, 6, 0, 20, 0)));
+    EXPECT_EQ(ToMSecs(Spool().Watermark()), ToMSecs(EncodeDateTime(2026, 10, 6, 0, 20, 0)));
     EXPECT_EQ(FServer->Summary(kStore).Accepted, reportable);
 
     // The next cycle goes on as usual and brings the sale made after the last real collection.
@@ -164,14 +164,14 @@ TEST_F(EngineFaultTest, AWatermarkLaterThanNowReadsAgainFromTheNewestSpooledSale
     WriteWatermark("2036-10-06 00:20:00");
     Later(30);
     engine->CollectIfIdle();
-    EXPECT_TRUE(StartsWith(engine->ReportNote(),
+    EXPECT_TRUE(StartsWith(engine->Snapshot().Report.Text,
                            "⚠ 보고 기준 시각(2036-10-06 00:20:00)이 지금(2026-10-06 01:00:00)보다 "
                            "뒤입니다"))
-        << engine->ReportNote();
+        << engine->Snapshot().Report.Text;
     EXPECT_NE(LogText().find("오류  수집  보고 기준 시각(2036-10-06 00:20:00)"), std::string::npos)
         << LogText();
     EXPECT_EQ(FServer->Summary(kStore).Accepted, reportable + 1);
-    EXPECT_EQ(ToMSecs(engine->Spool().Watermark()), ToMSecs(EncodeDateTime(2026, 10, 6, 0, 50, 0)));
+    EXPECT_EQ(ToMSecs(Spool().Watermark()), ToMSecs(EncodeDateTime(2026, 10, 6, 0, 50, 0)));
 }
 
 // A full disk: the old day's lines still go out, but the cycle's line says first that new lines
@@ -179,15 +179,16 @@ TEST_F(EngineFaultTest, AWatermarkLaterThanNowReadsAgainFromTheNewestSpooledSale
 TEST_F(EngineFaultTest, LinesNotStoredLeadTheCycleLineEvenWhenOthersWentOut) {
     MakeDemoDay(20);
     auto engine = MakeEngine();
-    Spool(*engine, "2026-10-04", 3, "OLD");
+    AddLines("2026-10-04", 3, "OLD");
     auto files = std::make_shared<FaultyFiles>();
     files->FailWrite = "spool-2026-10-05";
     engine->UseSpoolFiles(files);
-    const std::string line = engine->RunOnce();
+    const TOnceResult once = engine->RunOnce();
+    const std::string& line = once.Line;
     EXPECT_NE(line.find("줄을 보관하지 못했습니다 — 다시 시도합니다."), std::string::npos) << line;
-    EXPECT_FALSE(engine->LastRunOk());
+    EXPECT_FALSE(once.Ok);
     EXPECT_EQ(FServer->Summary(kStore).Accepted, 3);
-    EXPECT_EQ(engine->Spool().Watermark(), 0);
+    EXPECT_EQ(Spool().Watermark(), 0);
     EXPECT_NE(LogText().find("정보  수집  실적 3줄을 협회로 보냈습니다 (중복 0)."), std::string::npos)
         << LogText();
 }
@@ -197,18 +198,19 @@ TEST_F(EngineFaultTest, ASalesFailureIsNotHiddenByTheCorrectionsThatFollow) {
     std::string error;
     ASSERT_TRUE(demopos::CreateEmpty(FPosPath, error)) << error;
     auto engine = MakeEngine();
-    Spool(*engine, "2026-10-05", 3, "R");
+    AddLines("2026-10-05", 3, "R");
     TCancelOut v;
     v.TxKey = "R:1";
     v.Kind = "void";
     v.Reason = "전표 77";
     v.OccurredAtLocal = FClock.Now();
-    ASSERT_TRUE(engine->Spool().Append(CancelSpoolDay(FClock.Now()), "R:1", CancelJson(v)));
+    ASSERT_TRUE(Spool().Append(CancelSpoolDay(FClock.Now()), "R:1", CancelJson(v)));
     ASSERT_TRUE(FServer->Fault("/api/agent/sales", 500, 0, false, false, false, 5));
-    const std::string line = engine->RunOnce();
+    const TOnceResult once = engine->RunOnce();
+    const std::string& line = once.Line;
     EXPECT_NE(line.find("실적을 보내지 못했습니다 — 협회 서버에 문제가 있습니다."), std::string::npos)
         << line;
-    EXPECT_FALSE(engine->LastRunOk());
+    EXPECT_FALSE(once.Ok);
     EXPECT_NE(LogText().find("취소 일부가 아직 반영되지 않았습니다"), std::string::npos) << LogText();
 }
 
@@ -230,9 +232,10 @@ TEST_F(EngineFaultTest, AWarningThatLostNothingIsASuccessfulRun) {
     ret.Lines = {back};
     ASSERT_TRUE(demopos::AddReceipt(FPosPath, ret, error)) << error;
     auto engine = MakeEngine();
-    const std::string line = engine->RunOnce();
+    const TOnceResult once = engine->RunOnce();
+    const std::string& line = once.Line;
     EXPECT_NE(line.find("못했습니다"), std::string::npos) << line;
-    EXPECT_TRUE(engine->LastRunOk()) << line;
+    EXPECT_TRUE(once.Ok) << line;
     EXPECT_EQ(FServer->Summary(kStore).Accepted, 1);
 }
 
@@ -243,13 +246,14 @@ TEST_F(EngineFaultTest, APointThatCannotBeWrittenIsADiskErrorNotAnotherStore) {
     auto files = std::make_shared<FaultyFiles>();
     files->FailReplace = "point.txt";
     engine->UseSpoolFiles(files);
-    const std::string line = engine->RunOnce();
+    const TOnceResult once = engine->RunOnce();
+    const std::string& line = once.Line;
     EXPECT_NE(
         line.find("⛔ 이 PC 의 보관함에 점포를 적지 못했습니다 — 디스크 공간과 폴더 권한을 확인해 주세요."),
         std::string::npos)
         << line;
     EXPECT_EQ(line.find("다릅니다"), std::string::npos) << line;
-    EXPECT_FALSE(engine->LastRunOk());
+    EXPECT_FALSE(once.Ok);
     EXPECT_NE(LogText().find("오류  수집  이 PC 의 보관함에 점포를 적지 못했습니다"), std::string::npos)
         << LogText();
     EXPECT_NE(LogText().find("point.txt 를 쓰지 못했습니다"), std::string::npos) << LogText();
@@ -268,19 +272,20 @@ TEST_F(EngineFaultTest, APosThatCannotBeReachedIsLoggedAndOnceSaysWhy) {
         SCOPED_TRACE(c.Name);
         TAgentSettings s = LoadSettings();
         s.PosConnStr = c.Conn;
-        std::string error;
-        ASSERT_TRUE(SaveSettings(s, &error)) << error;
+        const Result<> saved = SaveSettings(s);
+        ASSERT_TRUE(saved) << saved.Error();
         const Result<> probe = TPosReader().Connect(c.Conn);
         ASSERT_FALSE(probe.Ok());
         ASSERT_FALSE(probe.Error().empty());
 
         auto engine = MakeEngine();
-        const std::string line = engine->RunOnce();
+        const TOnceResult once = engine->RunOnce();
+        const std::string& line = once.Line;
         EXPECT_NE(
             line.find("POS 에 연결하지 못했습니다 — 실적 보고가 멈춰 있습니다. (" + probe.Error() + ")"),
             std::string::npos)
             << line;
-        EXPECT_FALSE(engine->LastRunOk());
+        EXPECT_FALSE(once.Ok);
         EXPECT_NE(LogText().find("오류  POS  POS 에 연결하지 못했습니다 — 실적 보고가 멈춰 있습니다. " +
                                  probe.Error()),
                   std::string::npos)
@@ -294,20 +299,38 @@ TEST_F(EngineFaultTest, TheLogKeepsTheTransportsReasonBesideTheOperatorsText) {
     t.ConnectMs = 3000;
     t.ResponseMs = 1000;
     engine->SetHttpTimeouts(t);
-    Spool(*engine, "2026-10-05", 3, "R");
+    AddLines("2026-10-05", 3, "R");
 
     RefFault slow;
     slow.DelayMs = 3000;
     ASSERT_TRUE(FServer->Fault("/api/agent/sales", slow)) << FServer->LastError();
     engine->FlushSpool();
-    EXPECT_EQ(engine->ReportNote(),
+    EXPECT_EQ(engine->Snapshot().Report.Text,
               "실적을 보내지 못했습니다 — 협회 서버에 연결하지 못했습니다. 인터넷 연결을 확인해 주세요.");
     EXPECT_NE(LogText().find("CURLE_OPERATION_TIMEDOUT"), std::string::npos) << LogText();
 
     FServer->Stop();
     engine->FlushSpool();
     EXPECT_NE(LogText().find("CURLE_COULDNT_CONNECT"), std::string::npos) << LogText();
-    EXPECT_EQ(PendingCount(*engine, "2026-10-05"), 3u);
+    EXPECT_EQ(PendingCount("2026-10-05"), 3u);
+}
+
+// The state counters are a convenience, but a write that keeps failing is a disk or a folder right
+// to fix: it is logged, once for as long as the cause stays the same.
+TEST_F(EngineFaultTest, AStateWriteThatFailsIsLoggedOncePerCause) {
+    auto engine = MakeEngine();
+    AddLines("2026-10-04", 3, "A");
+    // A folder where agent.ini should be: nothing can replace it.
+    ASSERT_TRUE(platform::RemoveFile(SettingsPath()));
+    ASSERT_TRUE(platform::MakeDirs(platform::JoinPath(SettingsPath(), "x")));
+    engine->FlushSpool();
+    AddLines("2026-10-05", 3, "B");
+    engine->FlushSpool();
+    EXPECT_EQ(FServer->Summary(kStore).Accepted, 6);
+    const std::string log = LogText();
+    const std::string line = "오류  수집  설정 파일을 쓰지 못했습니다";
+    ASSERT_NE(log.find(line), std::string::npos) << log;
+    EXPECT_EQ(log.find(line), log.rfind(line)) << "logged once: " << log;
 }
 
 } // namespace

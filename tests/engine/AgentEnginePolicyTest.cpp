@@ -32,69 +32,72 @@ TEST_F(EnginePolicyTest, CopiesThePolicyCountsUnreportedSubsidyAndAnnouncesThePr
     EXPECT_EQ(FView.LastState.Level, TLimitLevel::Unknown);
     engine->RefreshPolicy();
 
-    ASSERT_EQ(engine->PolicyError(), "");
-    EXPECT_EQ(engine->SubsidyCodes(), (std::vector<std::int64_t>{7001, 7002, 7003, 7004}));
-    EXPECT_EQ(engine->PointId(), "pt-9");
-    EXPECT_EQ(engine->ProgramName(), "10월 농할");
-    EXPECT_EQ(engine->ProgramStart(), EncodeDate(2026, 10, 1));
-    EXPECT_EQ(engine->ProgramEnd(), EncodeDate(2026, 10, 31));
-    EXPECT_EQ(engine->Items().size(), 1u);
-    EXPECT_EQ(engine->Rounds().size(), 1u);
-    EXPECT_TRUE(engine->Input().HasPolicy);
-    EXPECT_EQ(engine->Input().Allocated, 1000000);
+    ASSERT_EQ(engine->Snapshot().PolicyError, "");
+    EXPECT_EQ(engine->Snapshot().SubsidyCodes, (std::vector<std::int64_t>{7001, 7002, 7003, 7004}));
+    EXPECT_EQ(engine->Snapshot().PointId, "pt-9");
+    EXPECT_EQ(engine->Snapshot().ProgramName, "10월 농할");
+    EXPECT_EQ(engine->Snapshot().ProgramStart, EncodeDate(2026, 10, 1));
+    EXPECT_EQ(engine->Snapshot().ProgramEnd, EncodeDate(2026, 10, 31));
+    EXPECT_EQ(engine->Snapshot().Items.size(), 1u);
+    EXPECT_EQ(engine->Snapshot().Rounds.size(), 1u);
+    EXPECT_TRUE(engine->Snapshot().Input.HasPolicy);
+    EXPECT_EQ(engine->Snapshot().Input.Allocated, 1000000);
     // Nothing reported yet: all the designated discount the POS gave counts as unreported.
-    EXPECT_EQ(engine->Input().UnreportedLocal, demo.Days[0].DesignatedDiscount);
+    EXPECT_EQ(engine->Snapshot().Input.UnreportedLocal, demo.Days[0].DesignatedDiscount);
     EXPECT_EQ(FView.LastState.Used, demo.Days[0].DesignatedDiscount);
     ASSERT_FALSE(FView.Notices.empty());
     EXPECT_EQ(FView.Notices.back(), "아직 협회에 보내지 않은 지원액 " +
                                         FormatWon(demo.Days[0].DesignatedDiscount) + " 을 포함해 셌습니다.");
     EXPECT_GE(FView.TargetRedraws, 1);
-    ASSERT_EQ(FView.Balloons.size(), 1u);
-    EXPECT_EQ(FView.Balloons[0],
-              "새 농할 회차|새 농할 회차가 시작되었습니다.\r\n\r\n10월 농할\r\n2026-10-01 ~ 2026-10-31\r\n"
-              "우리 매장 배정액 1,000,000원\r\n\r\n대상 품목 1개가 모두 연결되어 있습니다.\r\n\r\n"
-              "「농할 설정」 탭에서 확인해 주세요.");
+    ASSERT_EQ(FView.Programs.size(), 1u);
+    const TProgramNews& news = FView.Programs[0];
+    EXPECT_EQ(news.ProgramCode, "NH-2026-10");
+    EXPECT_EQ(news.ProgramName, "10월 농할");
+    EXPECT_EQ(news.StartsOn, "2026-10-01");
+    EXPECT_EQ(news.EndsOn, "2026-10-31");
+    EXPECT_EQ(news.Allocated, 1000000);
+    EXPECT_EQ(news.Items, 1);
     EXPECT_EQ(LoadSettings().SeenProgramCode, "NH-2026-10");
 
     // After the day went out the association's count covers it.
     engine->CollectIfIdle();
     engine->RefreshPolicy();
     const std::int64_t reported = FServer->Summary(kStore).ReportedExecuted;
-    EXPECT_EQ(engine->Input().ReportedExecuted, reported);
-    EXPECT_EQ(engine->Input().UnreportedLocal,
+    EXPECT_EQ(engine->Snapshot().Input.ReportedExecuted, reported);
+    EXPECT_EQ(engine->Snapshot().Input.UnreportedLocal,
               std::max<std::int64_t>(0, demo.Days[0].DesignatedDiscount - reported));
 
     // A restarted agent does not announce the same programme again.
     TRecordingView other;
     TAgentEngine restarted(other);
     restarted.RefreshPolicy();
-    EXPECT_TRUE(other.Balloons.empty());
+    EXPECT_TRUE(other.Programs.empty());
 }
 
-TEST_F(EnginePolicyTest, NoticesAndBalloonFollowTheDesignatedCodesAndTheAllocation) {
+TEST_F(EnginePolicyTest, NoticesAndAnnouncementFollowTheDesignatedCodesAndTheAllocation) {
     ASSERT_TRUE(AddStore("pt-9", PolicyJson("", "[0]", "NH-ZERO", 0))) << FServer->LastError();
     SaveAgentSettings(false);
     auto engine = MakeEngine();
     engine->RefreshPolicy();
     // Only a 0 in the list: no designated coupon at all.
-    EXPECT_TRUE(engine->SubsidyCodes().empty());
+    EXPECT_TRUE(engine->Snapshot().SubsidyCodes.empty());
     EXPECT_EQ(FView.Notices.back(),
               "⚠ 농할로 지정된 POS 쿠폰이 없습니다 — 지금 할인은 지원액 0 으로 보고됩니다.");
     // A programme without allocation is not announced and not remembered as announced.
-    EXPECT_TRUE(FView.Balloons.empty());
+    EXPECT_TRUE(FView.Programs.empty());
     EXPECT_EQ(LoadSettings().SeenProgramCode, "");
     EXPECT_EQ(FView.LastState.Level, TLimitLevel::Disabled);
 
     ASSERT_TRUE(FServer->SetPolicy(kStore, PolicyJson("", "[7001]", "NH-ZERO", 500000)));
     engine->RefreshPolicy();
     // Same programme code as the last fetch: no balloon until the agent starts again.
-    EXPECT_TRUE(FView.Balloons.empty());
+    EXPECT_TRUE(FView.Programs.empty());
     EXPECT_EQ(FView.Notices.back(),
               "POS 집계까지 반영했습니다. 한도는 매장에서 방금 센 지원액까지 포함한 값입니다.");
     TRecordingView other;
     TAgentEngine restarted(other);
     restarted.RefreshPolicy();
-    EXPECT_EQ(other.Balloons.size(), 1u);
+    EXPECT_EQ(other.Programs.size(), 1u);
 }
 
 TEST_F(EnginePolicyTest, AnUnreachablePosOrServerKeepsTheLastPolicy) {
@@ -102,18 +105,19 @@ TEST_F(EnginePolicyTest, AnUnreachablePosOrServerKeepsTheLastPolicy) {
     SaveAgentSettings(); // the POS file does not exist
     auto engine = MakeEngine();
     engine->RefreshPolicy();
-    EXPECT_EQ(engine->LocalNote(), "POS 를 읽지 못했습니다 — 화면의 사용액이 실제보다 적을 수 있습니다");
+    EXPECT_EQ(engine->Snapshot().LocalNote,
+              "POS 를 읽지 못했습니다 — 화면의 사용액이 실제보다 적을 수 있습니다");
     EXPECT_EQ(FView.Notices.back(), "⚠ POS 를 읽지 못했습니다 — 화면의 사용액이 실제보다 적을 수 있습니다");
 
     FServer->Stop();
     engine->RefreshPolicy();
-    EXPECT_NE(engine->PolicyError(), "");
-    EXPECT_EQ(engine->PointId(), "pt-9");
-    EXPECT_TRUE(engine->Input().HasPolicy);
-    EXPECT_NE(LogText().find("주의  정책  협회 정책을 받지 못했습니다 — " + engine->PolicyError()),
+    EXPECT_NE(engine->Snapshot().PolicyError, "");
+    EXPECT_EQ(engine->Snapshot().PointId, "pt-9");
+    EXPECT_TRUE(engine->Snapshot().Input.HasPolicy);
+    EXPECT_NE(LogText().find("주의  정책  협회 정책을 받지 못했습니다 — " + engine->Snapshot().PolicyError),
               std::string::npos)
         << LogText();
-    EXPECT_EQ(engine->RunOnce(), "정책을 받지 못했다 — " + engine->PolicyError());
+    EXPECT_EQ(engine->RunOnce().Line, "정책을 받지 못했다 — " + engine->Snapshot().PolicyError);
 }
 
 } // namespace

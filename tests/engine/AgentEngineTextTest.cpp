@@ -25,22 +25,18 @@ TEST(StripMarksTest, RemovesSignsStressAndOuterBlanks) {
     }
 }
 
-TEST(NoticeLevelTest, StoppedOrFailedIsAnErrorWarningsAreWarnings) {
-    struct Case {
-        const char* Notice;
-        const char* Want;
-    } const cases[] = {
-        {"⛔ POS 프로그램이 바뀐 것 같습니다", "오류"},
-        {"실적을 보내지 못했습니다 — 연결 안 됨", "오류"},
-        {"POS 에 연결하지 못했습니다 — 실적 보고가 멈춰 있습니다.", "오류"},
-        {"⚠ 보관 공간이 찼습니다 — 수집을 멈췄습니다.", "오류"},
-        {"⚠ 보관 파일에서 2줄을 읽지 못했습니다 — 협회에 알려 주세요.", "오류"},
-        {"⚠ 취소 1건이 원 줄과 맞지 않습니다 — 짐작으로 취소하지 않았습니다.", "주의"},
-        {"실적 12줄을 협회로 보냈습니다 (중복 0).", "정보"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.Notice);
-        EXPECT_EQ(NoticeLevel(c.Notice), c.Want);
+// The log page finds warnings and errors by these words: a stop is logged as an error.
+TEST(NoticeLevelTest, EachLevelHasTheLogWordTheLogPageSearchesFor) {
+    const struct {
+        TNoticeLevel Level;
+        const char* Word;
+    } cases[] = {{TNoticeLevel::Stop, "오류"},
+                 {TNoticeLevel::Error, "오류"},
+                 {TNoticeLevel::Warning, "주의"},
+                 {TNoticeLevel::Info, "정보"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Word);
+        EXPECT_STREQ(NoticeLogWord(c.Level), c.Word);
     }
 }
 

@@ -10,19 +10,20 @@ namespace pavona::test {
 const char* const kStore = "1234567890";
 const char* const kKey = "agent-key-e1";
 
-void TRecordingView::Render(const TLimitInput& input, const TLimitState& state) {
-    LastInput = input;
-    LastState = state;
+void TRecordingView::Render(const TAgentSnapshot& snapshot) {
+    LastInput = snapshot.Input;
+    LastState = snapshot.State;
     ++Renders;
 }
 
-void TRecordingView::AnnounceBalloon(const std::string& title, const std::string& text) {
-    Balloons.push_back(title + "|" + text);
+void TRecordingView::ShowNotice(const TNotice& notice) {
+    Notices.push_back(notice.Text);
+    Levels.push_back(notice.Level);
 }
 
-void TRecordingView::PumpMessages() {
-    ++Pumps;
-    if (OnPump) OnPump();
+void TRecordingView::RefreshStatus(const TAgentSnapshot& snapshot) {
+    ++StatusRefreshes;
+    if (OnRefresh) OnRefresh(snapshot);
 }
 
 EngineTest::EngineTest() : FClock(EncodeDateTime(2026, 10, 6, 0, 30, 0)), FScopedClock(FClock) {}
@@ -64,8 +65,8 @@ void EngineTest::SaveAgentSettings(bool withPos, int collectMinutes, int policyM
     s.CollectMinutes = collectMinutes;
     s.PolicyMinutes = policyMinutes;
     s.AutoStart = false;
-    std::string error;
-    ASSERT_TRUE(SaveSettings(s, &error)) << error;
+    const Result<> saved = SaveSettings(s);
+    ASSERT_TRUE(saved) << saved.Error();
 }
 
 std::unique_ptr<TAgentEngine> EngineTest::MakeEngine() {
@@ -99,6 +100,11 @@ std::string EngineTest::LogText() {
     for (const std::string& line : ReadLogDay(Today()))
         all += line + "\n";
     return all;
+}
+
+TSpool& EngineTest::Spool() {
+    if (!FSpool) FSpool = std::make_unique<TSpool>(SpoolDir(), kSpoolMaxBytes);
+    return *FSpool;
 }
 
 std::string SaleLinePayload(const std::string& key, std::int64_t amount, std::int64_t discount) {

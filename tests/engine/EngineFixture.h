@@ -5,6 +5,7 @@
 #include "engine/AgentEngine.h"
 #include "platform/Clock.h"
 #include "server/ApiJson.h"
+#include "store/AgentSpool.h"
 #include "tests/support/RefServerHarness.h"
 #include "tests/support/TestSupport.h"
 
@@ -21,22 +22,22 @@ extern const char* const kKey;
 // What the engine told the window.
 class TRecordingView : public IAgentView {
   public:
-    void Render(const TLimitInput& input, const TLimitState& state) override;
-    void ShowNotice(const std::string& text) override { Notices.push_back(text); }
-    void RefreshStatus() override { ++StatusRefreshes; }
-    void AnnounceBalloon(const std::string& title, const std::string& text) override;
-    void TargetsChanged() override { ++TargetRedraws; }
-    void PumpMessages() override;
+    void Render(const TAgentSnapshot& snapshot) override;
+    void ShowNotice(const TNotice& notice) override;
+    void RefreshStatus(const TAgentSnapshot& snapshot) override;
+    void AnnounceProgram(const TProgramNews& news) override { Programs.push_back(news); }
+    void TargetsChanged(const TAgentSnapshot&) override { ++TargetRedraws; }
 
-    std::vector<std::string> Notices;
-    std::vector<std::string> Balloons; // title + "|" + text
+    std::vector<std::string> Notices; // the texts, in order
+    std::vector<TNoticeLevel> Levels; // and their levels
+    std::vector<TProgramNews> Programs;
     TLimitInput LastInput;
     TLimitState LastState;
     int Renders = 0;
     int StatusRefreshes = 0;
     int TargetRedraws = 0;
-    int Pumps = 0;
-    std::function<void()> OnPump;
+    // Runs at every status refresh (between two batches of a flush, among others).
+    std::function<void(const TAgentSnapshot&)> OnRefresh;
 };
 
 class EngineTest : public TempDataTest {
@@ -61,6 +62,8 @@ class EngineTest : public TempDataTest {
     std::vector<std::size_t> ElementsPerRequest(const std::string& path, const std::string& member);
     // The agent log of the clock's day.
     std::string LogText();
+    // The spool folder as the engine sees it, through a spool of the test's own.
+    TSpool& Spool();
 
     FixedClock FClock;
     ScopedClock FScopedClock;
@@ -68,6 +71,7 @@ class EngineTest : public TempDataTest {
     std::unique_ptr<ScopedEnv> FCa;
     std::string FPosPath;
     TRecordingView FView;
+    std::unique_ptr<TSpool> FSpool;
 };
 
 // A valid sale line payload with its own key.

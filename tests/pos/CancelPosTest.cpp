@@ -133,18 +133,19 @@ TEST_F(CancelPosTest, OverlappingWindowsApplyEachCancelOnceAndPartialCancelsAddU
     const TCycle b = RunCycle(FReader, spool, At(12, 10), At(12, 25), now);
     const TCycle c = RunCycle(FReader, spool, At(12, 20), At(12, 35), now);
 
-    EXPECT_EQ(a.Cancels.Note, "");
+    EXPECT_TRUE(a.Cancels.Note.Empty());
     EXPECT_EQ(a.Cancels.Stored, 1);
-    EXPECT_EQ(b.Cancels.Note, "");
+    EXPECT_TRUE(b.Cancels.Note.Empty());
     EXPECT_EQ(b.Cancels.Stored, 1);
     EXPECT_EQ(b.Cancels.CancelSkips.AlreadyApplied, 1); // cancel 77 met again in the overlap
     // Cancel 79: the free line was never reported, line 9 is not on the receipt.
-    EXPECT_EQ(c.Cancels.Note, "⚠ 취소 1건이 원 줄과 맞지 않습니다 — 짐작으로 취소하지 않았습니다.");
+    EXPECT_EQ(c.Cancels.Note,
+              TNotice::Warning("⚠ 취소 1건이 원 줄과 맞지 않습니다 — 짐작으로 취소하지 않았습니다."));
     EXPECT_EQ(c.Cancels.CancelSkips.NoOrigin, 1);
     EXPECT_EQ(c.Cancels.CancelSkips.NotReported, 1);
     EXPECT_EQ(c.Cancels.CancelSkips.AlreadyApplied, 1); // cancel 78 met again
     EXPECT_EQ(c.Cancels.Stored, 0);
-    EXPECT_EQ(c.Returns.Note, "");
+    EXPECT_TRUE(c.Returns.Note.Empty());
 
     EXPECT_EQ(
         Corrections(spool, now),
@@ -173,7 +174,8 @@ TEST_F(CancelPosTest, ReturnsMetInTheWindowVoidTheirSoldLines) {
     EXPECT_EQ(c.Stored, 0); // return receipts are not sales
     EXPECT_EQ(c.Returns.ReturnSkips.NoOriginRef, 1);
     EXPECT_EQ(c.Returns.ReturnSkips.OriginIsReturn, 1);
-    EXPECT_EQ(c.Returns.Note, "⚠ 반품 2건의 원거래를 확정하지 못했습니다 — 짐작으로 빼지 않았습니다.");
+    EXPECT_EQ(c.Returns.Note,
+              TNotice::Error("⚠ 반품 2건의 원거래를 확정하지 못했습니다 — 짐작으로 빼지 않았습니다."));
     EXPECT_EQ(Corrections(spool, now),
               (std::vector<std::string>{"{\"tx_key\":\"900:2\",\"kind\":\"void\",\"reason\":"
                                         "\"POS 반품 #950\",\"occurred_at\":\"2026-10-"
@@ -220,7 +222,7 @@ TEST_F(CancelPosTest, ReadFailuresAndRefusedAppendsLeaveTheAmountInTheClaim) {
         const TCorrectionResult r =
             c.Returns ? ApplyReturns(c.Reader, returns, spool, now)
                       : ApplyCancels(c.Reader, At(12, 0), At(13, 0), kCodes, {}, spool, now);
-        EXPECT_EQ(r.Note, c.Note);
+        EXPECT_EQ(r.Note, TNotice::Error(c.Note));
         EXPECT_TRUE(r.Corrections.empty());
         EXPECT_EQ(r.Refused + r.Stored, 0);
     }
@@ -257,7 +259,7 @@ TEST(CancelGeneratedTest, EveryCorrectionNamesAReportedLineAndRereadsAddNothing)
             ASSERT_TRUE(ParseDay(d.Day, day));
             const size_t before = Corrections(spool, now).size();
             const TCycle c = RunCycle(reader, spool, day, IncDay(day, 1), now, gen.Summary.DesignatedCoupons);
-            EXPECT_EQ(c.Cancels.Note, "");
+            EXPECT_TRUE(c.Cancels.Note.Empty());
             EXPECT_EQ(c.Cancels.CancelSkips.Unmatched(), 0);
             EXPECT_EQ(c.Cancels.CancelSkips.OriginIsReturn, 0);
             EXPECT_EQ(c.Cancels.Refused + c.Returns.Refused, 0);

@@ -64,10 +64,10 @@ TEST_F(AgentSpoolTest, FilesAreWrittenByteExact) {
     EXPECT_EQ(test::ReadFile(File("watermark.txt")), "2026-10-06 09:20:00\r\n");
     ASSERT_TRUE(spool.SetSinceOnce(EncodeDateTime(2026, 10, 1, 0, 0, 5)));
     EXPECT_EQ(test::ReadFile(File("since.txt")), "2026-10-01 00:00:05\r\n");
-    bool pinned = false;
-    std::string have;
-    ASSERT_TRUE(spool.CheckPoint("  pt-7f3a  ", pinned, have));
-    EXPECT_TRUE(pinned);
+    const Result<TPointCheck> first = spool.CheckPoint("  pt-7f3a  ");
+    ASSERT_TRUE(first) << first.Error();
+    EXPECT_TRUE(first.Value().Same);
+    EXPECT_TRUE(first.Value().Pinned);
     EXPECT_EQ(test::ReadFile(File("point.txt")), "pt-7f3a\r\n");
     ASSERT_TRUE(spool.SetHeld("ab12"));
     EXPECT_EQ(test::ReadFile(File("hold.txt")), "ab12\r\n");
@@ -298,11 +298,11 @@ TEST(ParseStamp, ReadsOnlyRealStamps) {
 
 TEST_F(AgentSpoolTest, PointIsPinnedOnceAndHoldIsKept) {
     TSpool spool(FDir, 0);
-    bool pinned = true;
-    std::string have = "x";
-    EXPECT_FALSE(spool.CheckPoint("   ", pinned, have));
-    EXPECT_FALSE(pinned);
-    EXPECT_EQ(have, "");
+    const Result<TPointCheck> blank = spool.CheckPoint("   ");
+    ASSERT_TRUE(blank) << blank.Error();
+    EXPECT_FALSE(blank.Value().Same);
+    EXPECT_FALSE(blank.Value().Pinned);
+    EXPECT_EQ(blank.Value().Have, "");
     EXPECT_FALSE(platform::FileExists(File("point.txt")));
 
     struct Step {
@@ -316,11 +316,22 @@ TEST_F(AgentSpoolTest, PointIsPinnedOnceAndHoldIsKept) {
                           {"p-1", false, false, "P-1"}};
     for (const Step& s : steps) {
         SCOPED_TRACE(s.got);
-        EXPECT_EQ(spool.CheckPoint(s.got, pinned, have), s.result);
-        EXPECT_EQ(pinned, s.pinned);
-        EXPECT_EQ(have, s.have);
+        const Result<TPointCheck> c = spool.CheckPoint(s.got);
+        ASSERT_TRUE(c) << c.Error();
+        EXPECT_EQ(c.Value().Same, s.result);
+        EXPECT_EQ(c.Value().Pinned, s.pinned);
+        EXPECT_EQ(c.Value().Have, s.have);
     }
     EXPECT_EQ(test::ReadFile(File("point.txt")), "P-1\r\n");
+
+    // A pin that cannot be written is a disk fault, told apart from another store's point.
+    test::TempDir other;
+    auto files = std::make_shared<test::FaultyFiles>();
+    files->FailReplace = "point.txt";
+    TSpool broken(other.Path(), 0, files);
+    const Result<TPointCheck> unwritten = broken.CheckPoint("P-1");
+    EXPECT_FALSE(unwritten);
+    EXPECT_NE(unwritten.Error().find("point.txt 를 쓰지 못했습니다"), std::string::npos) << unwritten.Error();
 
     EXPECT_EQ(spool.Held(), "");
     EXPECT_TRUE(spool.SetHeld(""));

@@ -251,9 +251,9 @@ std::string RefServer::IssueCode(const std::string& businessNo, double hours, co
 }
 
 bool RefServer::Fault(const std::string& path, const RefFault& f) {
-    Json b{{"path", path},          {"status", f.Status},    {"body", f.Body},
-           {"delay_ms", f.DelayMs}, {"non_json", f.NonJson}, {"redirect", f.Redirect},
-           {"drop", f.Drop},        {"times", f.Times},      {"skip", f.Skip}};
+    Json b{{"path", path},          {"status", f.Status},       {"body", f.Body}, {"delay_ms", f.DelayMs},
+           {"non_json", f.NonJson}, {"redirect", f.Redirect},   {"drop", f.Drop}, {"times", f.Times},
+           {"skip", f.Skip},        {"body_bytes", f.BodyBytes}};
     return Post("/test/faults", b.dump()) == 200;
 }
 

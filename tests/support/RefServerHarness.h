@@ -16,14 +16,15 @@ namespace pavona::test {
 // "/api/agent/sales" or "/api/auth/agent"). Fields combine: a delay is served first, then a drop,
 // a redirect, a non-JSON body or a status; with only a delay the request is then answered normally.
 struct RefFault {
-    int Status = 0;        // answer with this status and `Body` (0: no status fault)
-    std::string Body;      // body of the status answer (may be empty)
-    int DelayMs = 0;       // wait this long before answering (beyond the client's time-outs if wanted)
-    bool NonJson = false;  // answer 200 with an HTML body that is not JSON
-    bool Redirect = false; // answer 302 with a Location on the same server
-    bool Drop = false;     // close the connection without any answer
-    int Times = 1;         // how many of the next requests to that path it applies to; <= 0 clears
-    int Skip = 0;          // requests to that path answered normally before the fault starts
+    int Status = 0;             // answer with this status and `Body` (0: no status fault)
+    std::string Body;           // body of the status answer (may be empty)
+    std::int64_t BodyBytes = 0; // pad that body with blanks to this many bytes (an oversized answer)
+    int DelayMs = 0;            // wait this long before answering (beyond the client's time-outs if wanted)
+    bool NonJson = false;       // answer 200 with an HTML body that is not JSON
+    bool Redirect = false;      // answer 302 with a Location on the same server
+    bool Drop = false;          // close the connection without any answer
+    int Times = 1;              // how many of the next requests to that path it applies to; <= 0 clears
+    int Skip = 0;               // requests to that path answered normally before the fault starts
 };
 
 // The server's bookkeeping for one store, as the test API reports it.

@@ -157,7 +157,10 @@ bool RefHttp::ApplyFault(const httplib::Request& req, httplib::Response& res) {
     if (plan.Status > 0) {
         res.status = plan.Status;
         const bool json = !plan.Body.empty() && plan.Body[0] == '{';
-        res.set_content(plan.Body, json ? "application/json; charset=utf-8" : "text/plain; charset=utf-8");
+        std::string body = plan.Body;
+        if (plan.BodyBytes > static_cast<std::int64_t>(body.size()))
+            body.append(static_cast<std::size_t>(plan.BodyBytes) - body.size(), ' ');
+        res.set_content(body, json ? "application/json; charset=utf-8" : "text/plain; charset=utf-8");
         return true;
     }
     return false; // only a delay: answer normally afterwards

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -29,6 +30,7 @@ int RunServer(const RefOptions& options);
 struct RefFaultPlan {
     int Status = 0;
     std::string Body;
+    std::int64_t BodyBytes = 0; // the body padded with blanks to this length (a huge answer)
     int DelayMs = 0;
     bool NonJson = false, Redirect = false, Drop = false;
     int Remaining = 0;

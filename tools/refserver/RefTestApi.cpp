@@ -72,6 +72,7 @@ void RefHttp::TestRoutes() {
         RefFaultPlan plan;
         plan.Status = b.value("status", 0);
         plan.Body = Text(b, "body");
+        plan.BodyBytes = b.value("body_bytes", static_cast<std::int64_t>(0));
         plan.DelayMs = b.value("delay_ms", 0);
         plan.NonJson = b.value("non_json", false);
         plan.Redirect = b.value("redirect", false);

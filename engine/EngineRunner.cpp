@@ -1,0 +1,74 @@
+// The engine thread and the reader thread of the resident agent.
+#include "engine/EngineRunner.h"
+
+#include "config/AgentSettings.h"
+#include "store/AgentLog.h"
+
+namespace pavona {
+
+void TEngineRunner::TRelay::Render(const TAgentSnapshot& s) {
+    FRunner.Keep(s);
+    FTarget.Render(s);
+}
+
+void TEngineRunner::TRelay::RefreshStatus(const TAgentSnapshot& s) {
+    FRunner.Keep(s);
+    FTarget.RefreshStatus(s);
+}
+
+void TEngineRunner::TRelay::TargetsChanged(const TAgentSnapshot& s) {
+    FRunner.Keep(s);
+    FTarget.TargetsChanged(s);
+}
+
+TEngineRunner::TEngineRunner(IAgentView& view, std::function<void(TAgentEngine&)> setup)
+    : FRelay(view, *this) {
+    FEngineThread.Post([this, setup = std::move(setup)] {
+        FEngine = std::make_unique<TAgentEngine>(FRelay);
+        if (setup) setup(*FEngine);
+        Keep(FEngine->Snapshot());
+    });
+}
+
+TEngineRunner::~TEngineRunner() = default;
+
+void TEngineRunner::Keep(const TAgentSnapshot& s) {
+    std::lock_guard lock(FSnapshotLock);
+    FSnapshot = s;
+}
+
+void TEngineRunner::Post(std::function<void(TAgentEngine&)> operation) {
+    FEngineThread.Post([this, operation = std::move(operation)] {
+        if (!FEngine) return;
+        operation(*FEngine);
+        // Whatever the operation changed is seen by the next Snapshot() call.
+        Keep(FEngine->Snapshot());
+    });
+}
+
+TAgentSnapshot TEngineRunner::Snapshot() const {
+    std::lock_guard lock(FSnapshotLock);
+    return FSnapshot;
+}
+
+void TEngineRunner::Drain() {
+    FEngineThread.Drain();
+    FReader.Drain();
+}
+
+void TEngineRunner::AskLedgerDay(TDateTime day, std::function<void(std::vector<TLedgerLine>)> done) {
+    FReader.Post([this, day, done = std::move(done)] {
+        if (!FLedger) FLedger = std::make_unique<TLedger>(SpoolDir());
+        done(FLedger->LinesOn(day));
+    });
+}
+
+void TEngineRunner::AskSendLog(int maxCount, std::function<void(std::vector<TSendRecord>)> done) {
+    FReader.Post([maxCount, done = std::move(done)] { done(ReadSendLog(maxCount)); });
+}
+
+void TEngineRunner::AskLogDay(TDateTime day, std::function<void(std::vector<std::string>)> done) {
+    FReader.Post([day, done = std::move(done)] { done(ReadLogDay(day)); });
+}
+
+} // namespace pavona
