@@ -8,6 +8,7 @@
 #include "store/AgentSpool.h"
 
 #include <algorithm>
+#include <iterator>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -93,8 +94,8 @@ void AddCounts(TGoodsTotal& t, int lines, double qty, std::int64_t amount, std::
 }
 
 // The entry of `key`, made with the code and name of `like` when it is new.
-TGoodsTotal& EntryOf(std::map<std::string, TGoodsTotal>& totals, const std::string& key,
-                     const TGoodsTotal& like) {
+template <class TTotals>
+TGoodsTotal& EntryOf(TTotals& totals, const std::string& key, const TGoodsTotal& like) {
     const auto [it, added] = totals.try_emplace(key);
     if (added) {
         it->second.Code = like.Code;
@@ -356,7 +357,9 @@ std::map<std::string, TGoodsTotal> TLedger::Totals(TDateTime fromDay, TDateTime 
         const std::string_view saleDay = aggKey.substr(0, 10);
         return saleDay >= from && saleDay <= to;
     };
-    std::map<std::string, TGoodsTotal> result;
+    // Summed in a hash map: a page asks again and again, and each ask adds every goods of every
+    // day file; the ordered map is made once at the end.
+    std::unordered_map<std::string, TGoodsTotal> result;
     for (const auto* entry : used) {
         const TFileAgg& agg = entry->second;
         for (const auto& [aggKey, t] : agg.HasShared ? agg.Own : agg.Agg)
@@ -370,7 +373,7 @@ std::map<std::string, TGoodsTotal> TLedger::Totals(TDateTime fromDay, TDateTime 
             AddCounts(EntryOf(result, like.Code, like), 1, s.Qty, s.Amount, s.Discount);
         }
     }
-    return result;
+    return {std::make_move_iterator(result.begin()), std::make_move_iterator(result.end())};
 }
 
 std::vector<TFileSummary> TLedger::Files() {
