@@ -63,7 +63,7 @@ TDateTime TAgentEngine::CheckedWatermark(TDateTime now) {
 }
 
 void TAgentEngine::CollectIfIdle() {
-    if (!FFlushing) CollectAndSend();
+    if (!FFlushing && !FStopRequested) CollectAndSend();
     Publish();
 }
 
@@ -193,6 +193,12 @@ void TAgentEngine::CollectAndSendSteps() {
         } catch (...) {
             FSpool->DiscardBatch();
             throw;
+        }
+        if (FStopRequested) {
+            // Ending: nothing of this window is written, the watermark stays, the next start
+            // reads the same window again.
+            FSpool->DiscardBatch();
+            return;
         }
         failed += FSpool->EndBatch();
 

@@ -14,6 +14,7 @@
 #include "server/AgentApi.h"
 #include "server/HttpSession.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -93,6 +94,10 @@ class TAgentEngine {
 
     // The latest published state; safe from any thread.
     TAgentSnapshot Snapshot() const;
+    // The agent is ending (asked from any thread): the running operation stops at its next safe
+    // point — before the next send request, or before the cycle's lines are written, which are
+    // then discarded as on an error and read again next time — and later operations do nothing.
+    void RequestStop() { FStopRequested = true; }
 
     // ---- configuration -------------------------------------------------------------------------
     // Tests shorten the waits of the server client and the POS reader.
@@ -184,6 +189,8 @@ class TAgentEngine {
     // schedule
     TDateTime FNextCollectAt = 0;
     TDateTime FNextPolicyAt = 0;
+
+    std::atomic<bool> FStopRequested{false};
 
     // what Snapshot() hands out
     mutable std::mutex FPublishedLock;

@@ -63,7 +63,7 @@ void TAgentEngine::FlushSpool() {
         ~TReset() { Flag = false; }
     } reset{FFlushing};
     FFlushFailed = FFlushRejected = false;
-    for (int i = 0; i < kFlushBatches; ++i) {
+    for (int i = 0; i < kFlushBatches && !FStopRequested; ++i) {
         if (!SendSalesBatch()) break;
         // The view follows a long flush batch by batch.
         FView.RefreshStatus(Publish());
@@ -182,7 +182,7 @@ void TAgentEngine::SendPendingCorrections() {
         // A retryable answer marks nothing, so the whole day is offered in slices: corrections
         // behind a slice the server cannot apply yet still reach it.
         for (std::size_t from = 0; from < entries.size(); from += kBatchLines) {
-            if (requests++ >= kFlushBatches) return;
+            if (requests++ >= kFlushBatches || FStopRequested) return;
             const std::size_t to = std::min(entries.size(), from + kBatchLines);
             const std::vector<TSpoolEntry> slice(entries.begin() + from, entries.begin() + to);
             if (!SendCancelsOfSlice(day, slice)) return;

@@ -28,6 +28,7 @@ std::vector<std::int64_t> CleanCodes(const std::vector<std::int64_t>& codes) {
 } // namespace
 
 void TAgentEngine::RefreshPolicy() {
+    if (FStopRequested) return;
     FPolicyError.clear();
     if (Trim(FSettings.Store).empty() || Trim(FSettings.Key).empty()) {
         Render();

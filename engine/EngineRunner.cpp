@@ -25,12 +25,15 @@ TEngineRunner::TEngineRunner(IAgentView& view, std::function<void(TAgentEngine&)
     : FRelay(view, *this) {
     FEngineThread.Post([this, setup = std::move(setup)] {
         FEngine = std::make_unique<TAgentEngine>(FRelay);
+        FLive = FEngine.get();
         if (setup) setup(*FEngine);
         Keep(FEngine->Snapshot());
     });
 }
 
-TEngineRunner::~TEngineRunner() = default;
+TEngineRunner::~TEngineRunner() {
+    if (TAgentEngine* engine = FLive.load()) engine->RequestStop();
+}
 
 void TEngineRunner::Keep(const TAgentSnapshot& s) {
     std::lock_guard lock(FSnapshotLock);

@@ -10,6 +10,7 @@
 #include "store/AgentLedger.h"
 #include "store/AgentSendLog.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -23,7 +24,8 @@ class TEngineRunner {
     // Creates the engine on the engine thread (it reads agent.ini and the spool folder there).
     // `setup` runs right after, before any operation (tests shorten time-outs with it).
     explicit TEngineRunner(IAgentView& view, std::function<void(TAgentEngine&)> setup = nullptr);
-    // The running operation finishes; operations still waiting are dropped.
+    // The running operation is asked to stop at its next safe point (no line is half-written or
+    // lost: what was not sent stays pending); operations still waiting are dropped.
     ~TEngineRunner();
     TEngineRunner(const TEngineRunner&) = delete;
     TEngineRunner& operator=(const TEngineRunner&) = delete;
@@ -63,8 +65,9 @@ class TEngineRunner {
     TRelay FRelay;
     mutable std::mutex FSnapshotLock;
     TAgentSnapshot FSnapshot;
-    std::unique_ptr<TAgentEngine> FEngine; // touched only on the engine thread
-    std::unique_ptr<TLedger> FLedger;      // touched only on the reader thread
+    std::unique_ptr<TAgentEngine> FEngine;     // touched only on the engine thread
+    std::atomic<TAgentEngine*> FLive{nullptr}; // the same engine, for RequestStop from the ending thread
+    std::unique_ptr<TLedger> FLedger;          // touched only on the reader thread
     // Declared last, so they are joined before the engine and the ledger go.
     TWorker FReader;
     TWorker FEngineThread;

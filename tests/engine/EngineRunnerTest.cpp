@@ -199,5 +199,28 @@ TEST_F(EngineRunnerTest, PagesReadWhileACycleRuns) {
     runner.Drain();
 }
 
+// Quitting while a long flush sends: the batch on the way finishes, the rest stays pending for the
+// next start, and the agent does not sit through the remaining batches.
+TEST_F(EngineRunnerTest, EndingStopsARunningFlushAtTheNextBatchAndLosesNothing) {
+    AddLines("2026-10-05", 450);
+    RefFault slow;
+    slow.DelayMs = 1500;
+    slow.Times = 3;
+    ASSERT_TRUE(FServer->Fault("/api/agent/sales", slow)) << FServer->LastError();
+    TNullAgentView view;
+    auto runner = std::make_unique<TEngineRunner>(view, Shorten);
+    runner->Post([](TAgentEngine& e) { e.FlushSpool(); });
+    std::this_thread::sleep_for(500ms); // the first batch is on its way
+    const auto before = std::chrono::steady_clock::now();
+    runner.reset();
+    const auto ending = std::chrono::steady_clock::now() - before;
+    // Three batches would take 4.5 s; only the one on its way was waited for.
+    EXPECT_LT(ending, 2500ms);
+    EXPECT_EQ(FServer->Summary(kStore).Accepted, 200);
+    std::vector<TSpoolEntry> left;
+    ASSERT_TRUE(Spool().Pending("2026-10-05", left));
+    EXPECT_EQ(left.size(), 250u);
+}
+
 } // namespace
 } // namespace pavona::test
