@@ -94,6 +94,18 @@ std::unique_ptr<SingleInstance> AcquireSingleInstance();
 // Asks the running agent to show its window; false when none answered.
 bool RequestShowWindow();
 
+// ---- ending ---------------------------------------------------------------------------------------
+
+// The system asks the agent to end (logout, shutdown, kill): SIGTERM and SIGINT on Linux, the
+// session-end messages on Windows. While the returned object lives, such a request no longer ends
+// the process at once; `onRequest` runs on a background thread instead (the receiver hands it to
+// its own thread and ends cleanly). Only one watch at a time.
+class EndWatch {
+  public:
+    virtual ~EndWatch() = default;
+};
+std::unique_ptr<EndWatch> WatchEndRequests(std::function<void()> onRequest);
+
 // ---- console ------------------------------------------------------------------------------------
 
 // Makes standard output write UTF-8 to the caller's console. Returns true exactly when the
