@@ -6,6 +6,7 @@
 
 #include "platform/Clock.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -57,6 +58,58 @@ TAgentSnapshot WithPolicy(std::int64_t allocated, std::int64_t executed) {
     s.State = EvaluateLimit(s.Input);
     s.PolicyAt = EncodeDateTime(2026, 12, 10, 9, 5, 0);
     return s;
+}
+
+TEST(StatusPage, ShowsItsConstructionTextsUntilTheFirstSnapshot) {
+    const ScaleGuard scale(1.0);
+    PageRig rig(kNow);
+    const struct {
+        const char* Name;
+        QString Text;
+    } cases[] = {{"level", "확인 중"},
+                 {"remain", "—"},
+                 {"budget", "—"},
+                 {"program", "회차 —"},
+                 {"connection", "협회 서버 —"},
+                 {"tileValue0", "—"},
+                 {"lastNotice", "아직 수집하지 않았습니다."}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        EXPECT_EQ(rig.Text(c.Name), c.Text);
+    }
+}
+
+// Every single-line text of the busiest snapshots fits its label in Pretendard at both scales.
+TEST(StatusPage, TextsFitTheirLabelsAtBothScales) {
+    TAgentSnapshot over = WithPolicy(100'000'000, 120'500'000);
+    over.Input.OffsetOutstanding = 1'250'000;
+    over.Input.UnreportedLocal = 2'500'000;
+    over.State = EvaluateLimit(over.Input);
+    over.ProgramName = "2026 겨울 농할 2회차";
+    over.ProgramStart = EncodeDate(2026, 12, 1);
+    over.ProgramEnd = EncodeDate(2026, 12, 31);
+    over.LastCollectAt = EncodeDateTime(2026, 12, 8, 13, 0, 0);
+    over.SentDay = EncodeDate(2026, 12, 10);
+    over.SentToday = 1'234'567;
+    over.LastSendAt = EncodeDateTime(2026, 12, 10, 13, 0, 0);
+    over.PendingDays = {"2026-12-08", "2026-12-09", "2026-12-10"};
+    over.PosState = TPosState::Failed;
+    for (const double factor : {1.0, 1.5}) {
+        SCOPED_TRACE(factor);
+        const ScaleGuard scale(factor);
+        LoadUiFonts();
+        PageRig rig(kNow);
+        rig.FPage->SetSettings("1234567890", "");
+        rig.FPage->Render(over);
+        for (QLabel* label : rig.FPage->findChildren<QLabel*>()) {
+            if (label->wordWrap()) continue;
+            SCOPED_TRACE(label->text().toStdString());
+            EXPECT_TRUE(label->font().family().startsWith("Pretendard"))
+                << label->font().family().toStdString();
+            EXPECT_TRUE(FaceInstalled(label->font().family()));
+            EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->width());
+        }
+    }
 }
 
 TEST(StatusPage, RenderMapsTheEvaluationAndTheConnection) {
