@@ -81,11 +81,6 @@ QString NavBadge(TLimitLevel level) {
     return {};
 }
 
-QString TrayHint(const TAgentSnapshot& s) {
-    if (!s.Input.HasPolicy) return "농할 에이전트 — 확인 중";
-    return "농할 에이전트 — " + Q(LevelText(s.State.Level)) + " · 남음 " + Q(FormatWon(s.State.Remaining));
-}
-
 QString NextRunLine(const TAgentSnapshot& s) {
     const auto at = [](TDateTime t) { return t <= 0 ? QString("—") : Q(FormatDateTime("hh:nn", t)); };
     return QString("다음 수집 %1  ·  다음 정책 확인 %2  ·  지금 주기 %3분(피크 %4분)")

@@ -36,8 +36,6 @@ TConnectionLook ConnectionLook(const TAgentSnapshot& s, const std::string& store
 QString StoreTitle(const TAgentSnapshot& s, const std::string& store);
 // The badge of the "현황" navigation item: the level's text from caution on, else empty.
 QString NavBadge(TLimitLevel level);
-// The tray's hint.
-QString TrayHint(const TAgentSnapshot& s);
 // "다음 수집 … · 다음 정책 확인 … · 지금 주기 …" for the settings page.
 QString NextRunLine(const TAgentSnapshot& s);
 // The programme line, or empty when the programme's end or name is not known (the label then
