@@ -176,6 +176,8 @@ void TAgentForm::BuildNavigation() {
                               false, false, true);
     FNavFooter[1] =
         MakeLabel(FNavColumn, 28, 0, 164, 20, QStringLiteral("농할 실적 · 한도 감시"), 9, QColor(kUiMuted));
+    FNavFooter[0]->setObjectName(QStringLiteral("navFooter0"));
+    FNavFooter[1]->setObjectName(QStringLiteral("navFooter1"));
     FNavColumn->installEventFilter(this);
 }
 

@@ -110,6 +110,12 @@ TEST_F(AgentWindowTest, HeaderShowsTitleStoreConnectionAndVersion) {
     // The pill and the version keep their distance to the right edge.
     EXPECT_EQ(pill->geometry(), QRect(1200 - 208, 14, 180, 32));
     EXPECT_EQ(Child<QLabel>(*form, "versionLabel")->geometry().right(), 1200 - 28 - 1);
+    // The navigation's footer keeps its distance to the bottom: inside the column (which begins
+    // below the header) at the window's design height less 148 and 124.
+    EXPECT_EQ(S(Child<QLabel>(*form, "navFooter0")->text()), "솔빛상인회");
+    EXPECT_EQ(S(Child<QLabel>(*form, "navFooter1")->text()), "농할 실적 · 한도 감시");
+    EXPECT_EQ(Child<QLabel>(*form, "navFooter0")->pos(), QPoint(28, 820 - 148));
+    EXPECT_EQ(Child<QLabel>(*form, "navFooter1")->pos(), QPoint(28, 820 - 124));
 }
 
 TEST_F(AgentWindowTest, NavigationClickShowsItsPageAndSelectsOnlyItsItem) {
@@ -328,13 +334,15 @@ TEST_F(AgentWindowTest, ABurstOfResizesRelaysOnceAndAnUnchangedDesignSizeNotAtAl
         QSize Start;
         std::vector<QSize> Burst;
         int Relayouts;
-        QSize Design; // after the burst
+        QSize Design;          // after the burst
+        bool Minimise = false; // minimised before the timer fires
     };
     const Case cases[] = {
         {"drag", 1.0, {1000, 700}, {{1010, 700}, {1030, 710}, {1060, 730}}, 1, {1060, 730}},
         {"same design size at 1.5", 1.5, {1471, 1000}, {{1472, 1000}}, 0, {981, 667}},
         {"one pixel more at 1.5", 1.5, {1471, 1000}, {{1474, 1000}}, 1, {983, 667}},
         {"back where it began", 1.0, {1000, 700}, {{1100, 800}, {1000, 700}}, 0, {1000, 700}},
+        {"minimised before it settles", 1.0, {1000, 700}, {{1100, 800}}, 0, {1000, 700}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -353,6 +361,7 @@ TEST_F(AgentWindowTest, ABurstOfResizesRelaysOnceAndAnUnchangedDesignSizeNotAtAl
             EXPECT_TRUE(timer->isActive());
             EXPECT_EQ(relaid.count(), 0) << "not while the drag goes on";
         }
+        if (c.Minimise) form->showMinimized();
         QTest::qWait(250);
         EXPECT_FALSE(timer->isActive());
         EXPECT_EQ(relaid.count(), c.Relayouts);
