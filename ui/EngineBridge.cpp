@@ -3,7 +3,8 @@
 
 #include "store/AgentLog.h"
 
-#include <QMetaObject>
+#include <QCoreApplication>
+#include <QEvent>
 
 #include <exception>
 #include <string>
@@ -44,9 +45,30 @@ TEngineBridge::~TEngineBridge() {
     FRunner.reset();
 }
 
+namespace {
+
+// A call handed to the window's thread. The posted event owns it outright: the engine thread never
+// touches it again, so nothing is shared but the event queue's own lock. (A queued functor would be
+// shared through a reference count instead, which thread checkers cannot see into.)
+const QEvent::Type kCallEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+class TCallEvent : public QEvent {
+  public:
+    explicit TCallEvent(std::function<void()> f) : QEvent(kCallEvent), Call(std::move(f)) {}
+    std::function<void()> Call;
+};
+
+} // namespace
+
 void TEngineBridge::OnWindowThread(std::function<void()> f) {
-    // Posted to this object: Qt drops the call when the bridge is destroyed before it runs.
-    QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
+    // Posted to this object: Qt drops the event when the bridge is destroyed before it runs.
+    QCoreApplication::postEvent(this, new TCallEvent(std::move(f)));
+}
+
+bool TEngineBridge::event(QEvent* e) {
+    if (e->type() != kCallEvent) return QObject::event(e);
+    static_cast<TCallEvent*>(e)->Call();
+    return true;
 }
 
 void TEngineBridge::StartTimers(int firstPolicyMs, int firstCollectMs) {

@@ -68,6 +68,7 @@ class TEngineBridge : public QObject {
     };
     // Runs `f` on the window's thread (dropped when the bridge is gone by then).
     void OnWindowThread(std::function<void()> f);
+    bool event(QEvent* e) override;
     void CollectTick();
     void PolicyTick();
 
