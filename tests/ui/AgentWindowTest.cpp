@@ -100,22 +100,36 @@ TEST_F(AgentWindowTest, HeaderShowsTitleStoreConnectionAndVersion) {
     EXPECT_EQ(S(pill->Text()), "협회 연결됨");
     EXPECT_EQ(pill->Dot(), QColor(0x7AD271));
     EXPECT_EQ(pill->Fill(), QColor(0x275478));
+}
 
-    form->resize(1200, 820);
-    const QImage img = Grab(form.get());
-    EXPECT_EQ(At(img, 5, 5), "#17324A") << "header";
-    EXPECT_EQ(At(img, 5, 75), "#17324A") << "header's last row";
-    EXPECT_EQ(At(img, 5, 76), "#F4F6F8") << "navigation column below it";
-    EXPECT_EQ(At(img, 200, 400), "#E1E6EA") << "separator";
-    // The pill and the version keep their distance to the right edge.
-    EXPECT_EQ(pill->geometry(), QRect(1200 - 208, 14, 180, 32));
-    EXPECT_EQ(Child<QLabel>(*form, "versionLabel")->geometry().right(), 1200 - 28 - 1);
-    // The navigation's footer keeps its distance to the bottom: inside the column (which begins
-    // below the header) at the window's design height less 148 and 124.
-    EXPECT_EQ(S(Child<QLabel>(*form, "navFooter0")->text()), "솔빛상인회");
-    EXPECT_EQ(S(Child<QLabel>(*form, "navFooter1")->text()), "농할 실적 · 한도 감시");
-    EXPECT_EQ(Child<QLabel>(*form, "navFooter0")->pos(), QPoint(28, 820 - 148));
-    EXPECT_EQ(Child<QLabel>(*form, "navFooter1")->pos(), QPoint(28, 820 - 124));
+TEST_F(AgentWindowTest, HeaderNavigationAndSeparatorAtEachScaleWithRightAndBottomAnchors) {
+    for (double factor : {1.0, 1.5}) {
+        SCOPED_TRACE(factor);
+        const ScaleGuard scale(factor);
+        auto form = Make();
+        const int width = UiScale(1200), height = UiScale(820), header = UiScale(76), nav = UiScale(200);
+        form->resize(width, height);
+        const QImage img = Grab(form.get());
+        EXPECT_EQ(At(img, 5, 5), "#17324A") << "header";
+        EXPECT_EQ(At(img, 5, header - 1), "#17324A") << "header's last row";
+        EXPECT_EQ(At(img, 5, header), "#F4F6F8") << "navigation column below it";
+        EXPECT_EQ(At(img, nav, UiScale(600)), "#E1E6EA") << "separator, one pixel";
+        EXPECT_EQ(At(img, nav + 1, UiScale(600)), "#F4F6F8") << "content area";
+        EXPECT_EQ(form->findChild<TUiNavItem*>(QStringLiteral("nav2"))->geometry(),
+                  QRect(0, UiScale(20 + 104), nav, UiScale(48)));
+        // The pill and the version keep their distance to the right edge.
+        EXPECT_EQ(Child<TUiPill>(*form, "connPill")->geometry(),
+                  QRect(width - UiScale(208), UiScale(14), UiScale(180), UiScale(32)));
+        EXPECT_EQ(Child<QLabel>(*form, "versionLabel")->geometry().right(), width - UiScale(28) - 1);
+        // The navigation's footer keeps its distance to the bottom: inside the column (which begins
+        // below the header) 72 and 48 design pixels above its end.
+        EXPECT_EQ(S(Child<QLabel>(*form, "navFooter0")->text()), "솔빛상인회");
+        EXPECT_EQ(S(Child<QLabel>(*form, "navFooter1")->text()), "농할 실적 · 한도 감시");
+        EXPECT_EQ(Child<QLabel>(*form, "navFooter0")->pos(),
+                  QPoint(UiScale(28), height - header - UiScale(72)));
+        EXPECT_EQ(Child<QLabel>(*form, "navFooter1")->pos(),
+                  QPoint(UiScale(28), height - header - UiScale(48)));
+    }
 }
 
 TEST_F(AgentWindowTest, NavigationClickShowsItsPageAndSelectsOnlyItsItem) {
