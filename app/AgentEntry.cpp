@@ -101,7 +101,7 @@ int RunResident(const TCommandLine& cl, std::ostream& out, const TResidentRunner
         return kExitOk;
     }
     if (!resident) return NotBuilt(out, "상주 에이전트(트레이 창)");
-    return resident(cl);
+    return resident(cl, *instance);
 }
 
 } // namespace

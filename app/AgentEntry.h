@@ -2,6 +2,8 @@
 // takes, and running the mode with its console lines and exit code.
 #pragma once
 
+#include "platform/Platform.h"
+
 #include <functional>
 #include <ostream>
 #include <string>
@@ -31,9 +33,10 @@ constexpr int kExitReportFailed = 2;
 // A mode whose work is not built yet says so and ends with this code, never with success.
 constexpr int kExitNotBuilt = 3;
 
-// Runs the resident agent once the single-instance rule let this process be the one; returns the
-// exit code. The window build passes its own; without one the program says the window is missing.
-using TResidentRunner = std::function<int(const TCommandLine&)>;
+// Runs the resident agent once the single-instance rule let this process be the one (it listens on
+// `instance` for later starts); returns the exit code. The window build passes its own; without
+// one the program says the window is missing.
+using TResidentRunner = std::function<int(const TCommandLine&, platform::SingleInstance& instance)>;
 
 // Runs the mode the command line selects, printing to `out`; returns the exit code.
 int RunAgent(const std::vector<std::string>& args, std::ostream& out,

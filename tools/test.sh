@@ -28,7 +28,8 @@ reports="$PWD/build/asan/sanitizer-reports"
 rm -rf "$reports"
 mkdir -p "$reports"
 status=0
-ASAN_OPTIONS="log_path=$reports/asan" ctest --preset asan -j "$jobs" --timeout 300 || status=$?
+ASAN_OPTIONS="log_path=$reports/asan" LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0" \
+  ctest --preset asan -j "$jobs" --timeout 300 || status=$?
 if compgen -G "$reports/asan.*" >/dev/null; then
   echo "== sanitizer reports"
   cat "$reports"/asan.*

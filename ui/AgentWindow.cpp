@@ -254,7 +254,10 @@ void TAgentForm::Reveal() {
 }
 
 void TAgentForm::ConfirmExit() {
-    if (!FHooks.AskExit(this)) return;
+    if (FHooks.AskExit(this)) EndNow();
+}
+
+void TAgentForm::EndNow() {
     FReallyClose = true;
     // A window that was never shown may not see a close event; the program ends all the same.
     if (!FEnded) close();

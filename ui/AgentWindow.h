@@ -68,6 +68,8 @@ class TAgentForm : public QWidget {
     void Reveal();
     // The tray menu's "종료": asks, and on yes closes the window for good and ends the program.
     void ConfirmExit();
+    // Ends the agent like "종료" → "예", without the question (the system asked: logout, kill).
+    void EndNow();
 
     int DesignWidth() const { return FLW; }
     int DesignHeight() const { return FLH; }

@@ -1,12 +1,18 @@
 // The pavona-agent executable run as a store's PC would run it.
+#include "app/AgentEntry.h"
 #include "config/AgentInstall.h"
+#include "config/AgentSettings.h"
 #include "platform/Platform.h"
 #include "tests/support/TestSupport.h"
 
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <mutex>
+#include <sstream>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace pavona {
 namespace {
@@ -120,10 +126,55 @@ TEST_F(ProgramTest, SecondStartAsksTheRunningAgentToShowItself) {
     EXPECT_EQ(shown, 1);
 }
 
+// A program built without the window says so at a first start and never claims to run.
 TEST_F(ProgramTest, FirstStartWithoutTheWindowSaysTheWindowIsNotBuilt) {
-    const auto r = Run({"/icons"});
-    EXPECT_EQ(r.ExitCode, 3);
-    EXPECT_NE(r.Out.find("상주 에이전트"), std::string::npos);
+    std::ostringstream out;
+    EXPECT_EQ(RunAgent({"/icons"}, out), kExitNotBuilt);
+    EXPECT_NE(out.str().find("상주 에이전트"), std::string::npos) << out.str();
+}
+
+// The resident agent as a store's PC runs it: it starts in the tray, a second start asks it for
+// its window and ends, and the system's request to end (logout, kill) ends it cleanly: exit 0,
+// its window placement written.
+TEST_F(ProgramTest, TheResidentAgentRunsAndEndsCleanlyWhenTheSystemAsks) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        const std::string bin = test::AgentBinary();
+        ::execl(bin.c_str(), bin.c_str(), "/tray", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const std::string log = platform::JoinPath(DataDir(), "logs");
+    bool started = false;
+    for (int i = 0; i < 300 && !started; ++i) {
+        std::vector<std::string> names;
+        if (platform::ListFiles(log, names) && !names.empty())
+            started = test::ReadFile(platform::JoinPath(log, names[0])).find("에이전트 시작 — 판 ") !=
+                      std::string::npos;
+        if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(started) << "no start banner in the agent log";
+
+    const auto second = Run({});
+    EXPECT_EQ(second.ExitCode, 0);
+    EXPECT_EQ(second.Out, "");
+
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    int status = 0;
+    pid_t done = 0;
+    for (int i = 0; i < 400 && done == 0; ++i) {
+        done = ::waitpid(pid, &status, WNOHANG);
+        if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (done == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        FAIL() << "the agent did not end within 20 s of SIGTERM";
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal, not by itself";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_NE(test::ReadFile(SettingsPath()).find("[window]"), std::string::npos) << "placement not written";
 }
 
 } // namespace

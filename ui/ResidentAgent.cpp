@@ -1,0 +1,90 @@
+// Creation in order: scaling and fonts, the start banner and the log pruning, the window with its
+// pages, the engine thread, the first policy tick after 2 s and the first cycle after 20 s.
+#include "ui/ResidentAgent.h"
+
+#include "common/Version.h"
+#include "config/AgentSettings.h"
+#include "engine/AgentEngine.h"
+#include "store/AgentLog.h"
+#include "ui/AgentTray.h"
+#include "ui/AgentUi.h"
+#include "ui/AgentWindow.h"
+#include "ui/EngineBridge.h"
+#include "ui/StatusPage.h"
+
+#include <QApplication>
+#include <QMetaObject>
+
+namespace pavona {
+
+int RunResidentWindow(const TCommandLine& cl, platform::SingleInstance& instance) {
+    PrepareUiScaling();
+    int argc = 1;
+    char name[] = "pavona-agent";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    // The agent lives on in the tray when its window is closed.
+    app.setQuitOnLastWindowClosed(false);
+    LoadUiFonts();
+    PruneLogs(14);
+    LogInfo("시작", std::string("에이전트 시작 — 판 ") + kAgentVersion);
+
+    const TAgentSettings settings = LoadSettings();
+    TAgentForm form;
+    TEngineBridge bridge;
+    auto* status = new TStatusPage(form.CardWidth(), [&bridge] { bridge.SendNow(); });
+    status->SetSettings(settings.Store, settings.BaseUrl);
+    form.SetPage(0, status);
+
+    const std::string store = settings.Store;
+    QObject::connect(&bridge, &TEngineBridge::rendered, &form,
+                     [&form, status, store](const TAgentSnapshot& s) {
+                         status->Render(s);
+                         form.SetStoreTitle(StoreTitle(s, store));
+                         const TConnectionLook look = ConnectionLook(s, store);
+                         form.SetConnection(look.PillText, look.PillDot);
+                         form.SetBadge(0, NavBadge(s.State.Level));
+                         form.Tray().SetLevel(s.State.Level);
+                         form.Tray().SetHint(TrayHintFor(s));
+                     });
+    QObject::connect(&bridge, &TEngineBridge::statusChanged, status, &TStatusPage::RefreshStatus);
+    QObject::connect(&bridge, &TEngineBridge::noticeShown, status, &TStatusPage::ShowNotice);
+    QObject::connect(&bridge, &TEngineBridge::sendNowDone, status,
+                     [status](const TNotice&) { status->SendNowDone(); });
+    QObject::connect(&bridge, &TEngineBridge::programAnnounced, &form,
+                     [&form, status](const TProgramNews& news) {
+                         // Which items still lack a POS goods is known once the target-items page exists:
+                         // until then every item counts as linked.
+                         const TNotice instead = form.Tray().AnnounceProgram(news, 0);
+                         if (!instead.Empty()) status->ShowNotice(instead);
+                     });
+
+    // A later start asks for the window; the socket's thread hands the wish to the window's.
+    instance.Listen([&form] {
+        QMetaObject::invokeMethod(
+            &form, [&form] { form.Reveal(); }, Qt::QueuedConnection);
+    });
+    // Logout or kill: end as "종료" → "예" does, without asking.
+    const auto endWatch = platform::WatchEndRequests([&form] {
+        QMetaObject::invokeMethod(
+            &form, [&form] { form.EndNow(); }, Qt::QueuedConnection);
+    });
+
+    switch (StartActionFor(form.Tray().Available(), cl.Tray)) {
+    case TStartAction::Hidden:
+        break;
+    case TStartAction::Minimised:
+        form.showMinimized();
+        break;
+    case TStartAction::Shown:
+        form.Reveal();
+        break;
+    }
+    bridge.StartTimers(kFirstPolicyMs, kFirstCollectMs);
+    const int code = app.exec();
+    // The bridge goes first: the running operation stops at its next safe point.
+    bridge.StopTimers();
+    return code;
+}
+
+} // namespace pavona
