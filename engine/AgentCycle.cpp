@@ -63,8 +63,12 @@ TDateTime TAgentEngine::CheckedWatermark(TDateTime now) {
 }
 
 void TAgentEngine::CollectIfIdle() {
-    if (!FFlushing && !FStopRequested) CollectAndSend();
+    RunCycle();
     Publish();
+}
+
+void TAgentEngine::RunCycle() {
+    if (!FFlushing && !FStopRequested) CollectAndSend();
 }
 
 void TAgentEngine::CollectAndSend() {
@@ -94,7 +98,7 @@ void TAgentEngine::CollectAndSendSteps() {
 
     if (FSpool->Full()) {
         SetNote(kSpoolFullNote, TNoticeWeight::NotStored);
-        FlushSpool();
+        FlushSales();
         return;
     }
     if (FPointId.empty()) {
@@ -124,7 +128,7 @@ void TAgentEngine::CollectAndSendSteps() {
     params.CollectFrom = FCollectFrom;
     const Result<TCollectWindow> next = CollectWindow(params, now, watermark);
     if (!next) {
-        FlushSpool();
+        FlushSales();
         return;
     }
     const TCollectWindow window = next.Value();
@@ -139,7 +143,7 @@ void TAgentEngine::CollectAndSendSteps() {
             LogError("POS", StripMarks(kPosConnectNote.Text) + " " + FPosError);
             SetNote(kPosConnectNote, TNoticeWeight::NotStored, false);
             FPosState = TPosState::Failed;
-            FlushSpool();
+            FlushSales();
             return;
         }
         if (const Result<std::vector<TColumnInfo>> fingerprint = reader.Fingerprint()) {
@@ -158,7 +162,7 @@ void TAgentEngine::CollectAndSendSteps() {
             LogError("POS", StripMarks(kPosReadNote.Text) + " " + FPosError);
             SetNote(kPosReadNote, TNoticeWeight::NotStored, false);
             FPosState = TPosState::Failed;
-            FlushSpool();
+            FlushSales();
             return;
         }
         const std::vector<TSalesRow>& rows = sales.Value();
@@ -233,8 +237,8 @@ void TAgentEngine::CollectAndSendSteps() {
         }
     }
 
-    FlushSpool();
-    SendCancels();
+    FlushSales();
+    SendPendingCorrections();
     SendStatusHeartbeat(registers, dayCounts);
     if (!FHoldNote.empty()) {
         // Held: nothing of the store's lines goes out until the association approves the POS.

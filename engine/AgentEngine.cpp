@@ -179,7 +179,7 @@ int TAgentEngine::ReportTimerTick() {
                                          static_cast<int>(std::min<std::int64_t>(3LL * minutes, INT_MAX)));
     const int ms = MinutesToMs(interval);
     FNextCollectAt = now + ms / static_cast<double>(kMSecsPerDay);
-    CollectIfIdle();
+    RunCycle();
     if (!FReportNote.Empty() && !(FReportNote == FLoggedNote)) {
         // A notice already written when it arose is not written twice.
         LogNotice("수집", FReportNote);
@@ -222,7 +222,7 @@ TOnceResult TAgentEngine::RunOnce() {
         return r;
     }
     FCycleFailed = true; // stays so when no cycle gets to run
-    CollectIfIdle();
+    RunCycle();
     r.Ok = !FCycleFailed;
     std::string note = FReportNote.Empty() ? "보고를 마쳤다" : FReportNote.Text;
     // The store's installer must see why the POS could not be read, not only that it could not.
@@ -234,7 +234,7 @@ TOnceResult TAgentEngine::RunOnce() {
 
 TNotice TAgentEngine::SendNow() {
     RefreshPolicy();
-    CollectIfIdle();
+    RunCycle();
     TNotice notice = FReportNote;
     if (notice.Empty())
         notice = TNotice::Info("지금 확인했습니다 (" + FormatDateTime("hh:nn", Now()) +

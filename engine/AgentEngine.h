@@ -109,11 +109,15 @@ class TAgentEngine {
   private:
     void LoadState();
     void SaveState();
+    // A cycle unless a flush runs or the agent is ending; the public operations publish after it.
+    void RunCycle();
     void CollectAndSend();
     void CollectAndSendSteps();
     // The stored watermark, or where reading must start again when it cannot be true (logged and
     // shown).
     TDateTime CheckedWatermark(TDateTime now);
+    // The flush without publishing at its end (the cycle publishes once when it is done).
+    void FlushSales();
     bool SendSalesBatch();
     void SendPendingCorrections();
     bool SendCancelsOfSlice(const std::string& day, const std::vector<TSpoolEntry>& slice);

@@ -34,6 +34,22 @@ std::vector<std::string> KeysOf(const std::vector<TSpoolEntry>& entries) {
     return out;
 }
 
+// The send-log record of one request; a failed one carries the operator's text as its note.
+TSendRecord SendRecordOf(const char* kind, const std::string& day, int lines, const TReportResult& r) {
+    TSendRecord rec;
+    rec.At = Now();
+    rec.Kind = kind;
+    rec.FileDay = day;
+    rec.Lines = lines;
+    rec.Ok = r.Ok;
+    rec.Accepted = r.Accepted;
+    rec.Duplicated = r.Duplicated; // always 0 for corrections
+    rec.Rejected = r.Rejected;
+    rec.LogDetail = r.Detail;
+    if (!r.Ok) rec.Note = r.Error;
+    return rec;
+}
+
 // Correction days of the spool folder up to `today`, oldest first.
 std::vector<std::string> CorrectionDays(const std::string& dir, const std::string& todayKey) {
     std::vector<std::string> names, days;
@@ -53,6 +69,11 @@ std::vector<std::string> CorrectionDays(const std::string& dir, const std::strin
 } // namespace
 
 void TAgentEngine::FlushSpool() {
+    FlushSales();
+    Publish();
+}
+
+void TAgentEngine::FlushSales() {
     if (FFlushing) return;
     FFlushing = true;
     FFlushSum = 0;
@@ -70,7 +91,6 @@ void TAgentEngine::FlushSpool() {
     }
     FFlushing = false;
     AfterFlush();
-    Publish();
 }
 
 void TAgentEngine::AfterFlush() {
@@ -119,20 +139,8 @@ bool TAgentEngine::SendSalesBatch() {
     TReportResult r = MakeClient()->SendSales(FSettings.Store, UtcStamp(Now()), JsonArray(PayloadsOf(offer)));
     CheckAnswerAccounts(TReportKind::Sales, offer.size(), offeredKeys, r);
 
-    TSendRecord rec;
-    rec.At = Now();
-    rec.Kind = "실적";
-    rec.FileDay = day;
-    rec.Lines = n;
-    rec.Ok = r.Ok;
-    rec.Accepted = r.Accepted;
-    rec.Duplicated = r.Duplicated;
-    rec.Rejected = r.Rejected;
-    rec.LogDetail = r.Detail;
-    if (!r.Ok)
-        rec.Note = r.Error;
-    else if (r.Rejected > 0)
-        rec.Note = "거절 사유: " + r.FirstReason;
+    TSendRecord rec = SendRecordOf("실적", day, n, r);
+    if (r.Ok && r.Rejected > 0) rec.Note = "거절 사유: " + r.FirstReason;
     AppendSendRecord(rec);
 
     if (!r.Ok) {
@@ -195,20 +203,10 @@ bool TAgentEngine::SendCancelsOfSlice(const std::string& day, const std::vector<
     TReportResult r =
         MakeClient()->SendCancels(FSettings.Store, UtcStamp(Now()), JsonArray(PayloadsOf(slice)));
     CheckAnswerAccounts(TReportKind::Cancels, slice.size(), KeysOf(slice), r);
-    TSendRecord rec;
-    rec.At = Now();
-    rec.Kind = "취소";
-    rec.FileDay = day;
-    rec.Lines = n;
-    rec.Ok = r.Ok;
-    rec.Accepted = r.Accepted;
-    rec.Rejected = r.Rejected;
-    rec.LogDetail = r.Detail;
-    if (!r.Ok)
-        rec.Note = r.Error;
-    else if (r.Retryable)
+    TSendRecord rec = SendRecordOf("취소", day, n, r);
+    if (r.Ok && r.Retryable)
         rec.Note = "일부 대기 — 원 판매가 들어오면 다시 보낸다";
-    else if (r.Rejected > 0)
+    else if (r.Ok && r.Rejected > 0)
         rec.Note = "건너뜀: " + r.FirstReason;
     AppendSendRecord(rec);
 
