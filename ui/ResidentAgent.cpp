@@ -15,7 +15,32 @@
 #include <QApplication>
 #include <QMetaObject>
 
+#include <mutex>
+
 namespace pavona {
+
+struct TRevealHold::TTarget {
+    std::mutex Lock;
+    TAgentForm* Form = nullptr; // null once the window is on its way out
+};
+
+TRevealHold::~TRevealHold() {
+    const std::lock_guard<std::mutex> hold(FTarget->Lock);
+    FTarget->Form = nullptr;
+}
+
+std::unique_ptr<TRevealHold> ListenForReveal(platform::SingleInstance& instance, TAgentForm& form) {
+    auto target = std::make_shared<TRevealHold::TTarget>();
+    target->Form = &form;
+    instance.Listen([target] {
+        // Posting is safe from any thread while the window exists, and the lock keeps it existing.
+        const std::lock_guard<std::mutex> hold(target->Lock);
+        if (TAgentForm* form = target->Form)
+            QMetaObject::invokeMethod(
+                form, [form] { form->Reveal(); }, Qt::QueuedConnection);
+    });
+    return std::make_unique<TRevealHold>(target);
+}
 
 int RunResidentWindow(const TCommandLine& cl, platform::SingleInstance& instance) {
     PrepareUiScaling();
@@ -47,6 +72,9 @@ int RunResidentWindow(const TCommandLine& cl, platform::SingleInstance& instance
                          form.Tray().SetLevel(s.State.Level);
                          form.Tray().SetHint(TrayHintFor(s));
                      });
+    // A resize that changed the design width builds the cards again at the new width.
+    QObject::connect(&form, &TAgentForm::relaidOut, status,
+                     [&form, status] { status->SetCardWidth(form.CardWidth()); });
     QObject::connect(&bridge, &TEngineBridge::statusChanged, status, &TStatusPage::RefreshStatus);
     QObject::connect(&bridge, &TEngineBridge::noticeShown, status, &TStatusPage::ShowNotice);
     QObject::connect(&bridge, &TEngineBridge::sendNowDone, status,
@@ -59,11 +87,7 @@ int RunResidentWindow(const TCommandLine& cl, platform::SingleInstance& instance
                          if (!instead.Empty()) status->ShowNotice(instead);
                      });
 
-    // A later start asks for the window; the socket's thread hands the wish to the window's.
-    instance.Listen([&form] {
-        QMetaObject::invokeMethod(
-            &form, [&form] { form.Reveal(); }, Qt::QueuedConnection);
-    });
+    const auto reveal = ListenForReveal(instance, form);
     // Logout or kill: end as "종료" → "예" does, without asking.
     const auto endWatch = platform::WatchEndRequests([&form] {
         QMetaObject::invokeMethod(

@@ -4,7 +4,27 @@
 
 #include "app/AgentEntry.h"
 
+#include <memory>
+
 namespace pavona {
+
+class TAgentForm;
+
+// A later start asks for the window through `instance`; the socket's thread hands the wish to the
+// window's, which shows it in front. The instance may outlive the window: requests stop reaching
+// it when the returned hold is dropped, which must happen before the window goes.
+class TRevealHold {
+  public:
+    struct TTarget;
+    explicit TRevealHold(std::shared_ptr<TTarget> target) : FTarget(std::move(target)) {}
+    ~TRevealHold();
+    TRevealHold(const TRevealHold&) = delete;
+    TRevealHold& operator=(const TRevealHold&) = delete;
+
+  private:
+    std::shared_ptr<TTarget> FTarget;
+};
+[[nodiscard]] std::unique_ptr<TRevealHold> ListenForReveal(platform::SingleInstance& instance, TAgentForm& form);
 
 // Runs until the agent ends; returns the exit code. `instance` is this machine's single-instance
 // hold: a later start asks through it for the window.

@@ -90,6 +90,8 @@ QString NextRunLine(const TAgentSnapshot& s) {
 }
 
 QString ProgramLine(const TAgentSnapshot& s, TDateTime today) {
+    // A policy that names no programme says so; before any policy the line keeps its text.
+    if (s.PolicyAt != 0 && s.ProgramName.empty()) return "지금 열린 농할 회차가 없습니다";
     if (s.ProgramEnd <= 0 || s.ProgramName.empty()) return {};
     const std::int64_t d = WholeDays(s.ProgramEnd) - WholeDays(today);
     const QString tail = d < 0    ? QString("끝남")
@@ -124,11 +126,34 @@ TStatusPage::TStatusPage(int cardWidth, std::function<void()> askSend, QWidget* 
     : QWidget(parent), FAskSend(std::move(askSend)), FOpener(std::move(opener)) {
     setObjectName("statusPage");
     if (!FOpener) FOpener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
-    SetBoundsScaled(this, 0, 0, cardWidth + 56, 600);
-    BuildHero(cardWidth);
-    BuildBudget(cardWidth);
-    BuildSend(cardWidth);
-    BuildNotice(cardWidth);
+    FCardWidth = cardWidth;
+    Build();
+}
+
+void TStatusPage::Build() {
+    SetBoundsScaled(this, 0, 0, FCardWidth + 56, 600);
+    BuildHero(FCardWidth);
+    BuildBudget(FCardWidth);
+    BuildSend(FCardWidth);
+    BuildNotice(FCardWidth);
+}
+
+void TStatusPage::SetCardWidth(int cardWidth) {
+    if (cardWidth == FCardWidth) return;
+    FCardWidth = cardWidth;
+    // Every label's width follows the card's, so the cards are made anew rather than stretched.
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        delete child;
+    Build();
+    if (!FProgramText.isEmpty()) FProgramLabel->setText(FProgramText);
+    if (FLast) Render(*FLast);
+    if (FNoticeShown) ShowNotice(FLastNotice);
+    if (FSending) {
+        FSendBtn->SetText("보내는 중…");
+        FSendBtn->setEnabled(false);
+    }
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        child->show();
 }
 
 void TStatusPage::BuildHero(int w) {
@@ -216,6 +241,7 @@ void TStatusPage::SetSettings(const std::string& store, const std::string& baseU
 }
 
 void TStatusPage::Render(const TAgentSnapshot& s) {
+    FLast = s;
     const TLimitState& st = s.State;
     const QColor colour = LevelColour(st.Level);
     FLevelLabel->setText(Q(LevelText(st.Level)));
@@ -255,13 +281,18 @@ void TStatusPage::Render(const TAgentSnapshot& s) {
     }
 
     const QString program = ProgramLine(s, Today());
-    if (!program.isEmpty()) FProgramLabel->setText(program);
+    if (!program.isEmpty()) {
+        FProgramText = program;
+        FProgramLabel->setText(program);
+    }
     FConnLabel->setText(ConnectionLook(s, FStore).Line);
     RefreshStatus(s);
     FHero->update();
 }
 
 void TStatusPage::RefreshStatus(const TAgentSnapshot& s) {
+    // The newest state, for a rebuild; Render passes its own copy in here.
+    if (!FLast || &*FLast != &s) FLast = s;
     const TDateTime now = Now();
     if (s.LastCollectAt != 0) {
         FTileValue[0]->setText(Q(FormatDateTime("hh:nn", s.LastCollectAt)));
@@ -319,6 +350,7 @@ void TStatusPage::RefreshStatus(const TAgentSnapshot& s) {
 
 void TStatusPage::ShowNotice(const TNotice& notice) {
     FLastNotice = notice;
+    FNoticeShown = true;
     const TNoticeLook look = NoticeLook(notice.Level);
     FNotice->SetBorder(look.Border);
     FNotice->SetFill(look.Fill);

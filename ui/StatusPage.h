@@ -11,6 +11,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 
 class QLabel;
@@ -63,6 +64,10 @@ class TStatusPage : public QWidget {
 
     // The settings the page reads: the business number and the association's address.
     void SetSettings(const std::string& store, const std::string& baseUrl);
+    // The window's width changed: the cards are built again at the new width and show what they
+    // showed before (figures, tiles, notice, a send under way).
+    void SetCardWidth(int cardWidth);
+    int CardWidth() const { return FCardWidth; }
     void Render(const TAgentSnapshot& s);
     void RefreshStatus(const TAgentSnapshot& s);
     void ShowNotice(const TNotice& notice);
@@ -75,6 +80,7 @@ class TStatusPage : public QWidget {
     const TNotice& LastNotice() const { return FLastNotice; }
 
   private:
+    void Build();
     void BuildHero(int w);
     void BuildBudget(int w);
     void BuildSend(int w);
@@ -85,8 +91,14 @@ class TStatusPage : public QWidget {
     TOpener FOpener;
     std::string FStore;
     std::string FBaseUrl;
+    int FCardWidth = 0;
     bool FSending = false;
     TNotice FLastNotice;
+    bool FNoticeShown = false;
+    // What a rebuilt page shows again: the newest snapshot and the programme line, which keeps its
+    // text while a snapshot has none to give.
+    std::optional<TAgentSnapshot> FLast;
+    QString FProgramText;
 
     TUiCard* FHero = nullptr;
     QLabel* FLevelLabel = nullptr;

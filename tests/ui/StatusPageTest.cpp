@@ -209,6 +209,7 @@ TEST(StatusPage, ProgrammeLineCountsWholeDaysToItsEnd) {
         std::string Program;
         TDateTime End;
         QString Line;
+        bool PolicyRead = true;
     };
     const TDateTime start = EncodeDate(2026, 12, 1);
     const Case cases[] = {
@@ -217,7 +218,8 @@ TEST(StatusPage, ProgrammeLineCountsWholeDaysToItsEnd) {
         {"ends today", "겨울 농할", EncodeDate(2026, 12, 10), "겨울 농할 · 12-01 ~ 12-10 · 오늘 끝남"},
         {"ended yesterday", "겨울 농할", EncodeDateTime(2026, 12, 9, 23, 0, 0),
          "겨울 농할 · 12-01 ~ 12-09 · 끝남"},
-        {"no name keeps the old line", "", EncodeDate(2026, 12, 13), "회차 —"},
+        {"a policy without a programme says so", "", EncodeDate(2026, 12, 13), "지금 열린 농할 회차가 없습니다"},
+        {"no policy yet keeps the old line", "", 0, "회차 —", false},
         {"no end keeps the old line", "겨울 농할", 0, "회차 —"},
     };
     for (const Case& c : cases) {
@@ -227,6 +229,7 @@ TEST(StatusPage, ProgrammeLineCountsWholeDaysToItsEnd) {
         s.ProgramName = c.Program;
         s.ProgramStart = start;
         s.ProgramEnd = c.End;
+        if (!c.PolicyRead) s.PolicyAt = 0;
         rig.FPage->Render(s);
         EXPECT_EQ(rig.Text("program"), c.Line);
     }
@@ -385,6 +388,57 @@ TEST(StatusPage, SendNowAsksOnceAndComesBackWhenDone) {
     EXPECT_FALSE(rig.FPage->Sending());
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(60, 20));
     EXPECT_EQ(asked, 2);
+}
+
+// A resize rebuilds the cards at the new width; the store must not see its figures, its warning or
+// a send under way vanish because the window was dragged wider.
+TEST(StatusPage, RebuildAtANewWidthShowsWhatWasShownBefore) {
+    const ScaleGuard scale(1.0);
+    int asked = 0;
+    PageRig rig(kNow, [&asked] { ++asked; });
+    TAgentSnapshot s = WithPolicy(1'000'000, 1'200'000);
+    s.ProgramName = "겨울 농할";
+    s.ProgramStart = EncodeDate(2026, 12, 1);
+    s.ProgramEnd = EncodeDate(2026, 12, 13);
+    s.LastCollectAt = EncodeDateTime(2026, 12, 10, 14, 0, 0);
+    rig.FPage->Render(s);
+    // A later snapshot without the programme's end keeps the line, and so must the rebuild.
+    s.ProgramEnd = 0;
+    s.PendingDays = {"2026-12-09"};
+    rig.FPage->RefreshStatus(s);
+    rig.FPage->ShowNotice({TNoticeLevel::Warning, "⚠ 협회 서버에 닿지 않았습니다"});
+    rig.FHost.Activate();
+    QTest::mouseClick(rig.FPage->findChild<TUiButton*>("sendNow"), Qt::LeftButton, {}, QPoint(60, 20));
+    ASSERT_EQ(asked, 1);
+
+    const char* names[] = {"level", "remain", "used", "percent", "program", "connection",
+                           "tileValue0", "tileSub0", "tileValue2", "lastNotice"};
+    std::vector<QString> before;
+    for (const char* name : names)
+        before.push_back(rig.Text(name));
+    const std::string remainInk = rig.Ink("remain");
+    QWidget* oldHero = rig.FPage->findChild<QWidget*>("hero");
+
+    rig.FPage->SetCardWidth(kCardWidth);
+    EXPECT_EQ(rig.FPage->findChild<QWidget*>("hero"), oldHero) << "same width, nothing rebuilt";
+
+    rig.FPage->SetCardWidth(kCardWidth + 240);
+    EXPECT_EQ(rig.FPage->findChildren<TUiCard*>().size(), 4u) << "the old cards are gone";
+    EXPECT_EQ(rig.FPage->findChild<QWidget*>("hero")->width(), kCardWidth + 240);
+    for (size_t i = 0; i < std::size(names); ++i) {
+        SCOPED_TRACE(names[i]);
+        EXPECT_EQ(rig.Text(names[i]), before[i]);
+    }
+    EXPECT_EQ(rig.Ink("remain"), remainInk);
+    EXPECT_EQ(rig.Ink("lastNotice"), "#8A5A09");
+    auto* button = rig.FPage->findChild<TUiButton*>("sendNow");
+    EXPECT_EQ(button->Text(), "보내는 중…");
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_TRUE(button->isVisible());
+
+    rig.FPage->SendNowDone();
+    EXPECT_EQ(button->Text(), "지금 보내기");
+    EXPECT_TRUE(button->isEnabled());
 }
 
 TEST(StatusPage, AssociationLinkOpensTheMartPage) {
