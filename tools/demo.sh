@@ -4,8 +4,20 @@
 # read through the SQLite3 ODBC driver, and the reference association server over HTTPS on
 # 127.0.0.1. It enrols the agent with a one-time code, runs report cycles and the self check,
 # prints what the server received, and leaves nothing running.
+# With --window it then opens the resident agent's window on the demo's data (a display is needed)
+# and keeps the reference server running until the agent is ended with "종료".
 set -euo pipefail
 cd "$(dirname "$0")/.."
+window=0
+case "${1:-}" in
+  "") ;;
+  --window) window=1 ;;
+  *) echo "usage: bash tools/demo.sh [--window]" >&2; exit 2 ;;
+esac
+if [ "$window" = 1 ] && [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "X  --window needs a display (DISPLAY or WAYLAND_DISPLAY); run the plain demo without it" >&2
+  exit 2
+fi
 bash tools/setup.sh
 
 jobs=$(nproc)
@@ -102,3 +114,13 @@ fi
 echo
 echo "spool: $spool"
 echo "logs:  $LOCALAPPDATA/Pavona/logs"
+
+if [ "$window" = 1 ]; then
+  echo
+  echo "== the resident agent's window on the demo's data; end it with the tray's 「종료」 (or close"
+  echo "   the window, then 「종료」) — the reference server stops with it"
+  if pgrep -x pavona-agent >/dev/null; then
+    echo "   note: an agent already runs on this machine; it is asked to show its own window instead"
+  fi
+  "$agent" || echo "X  the agent ended with exit code $?"
+fi

@@ -42,6 +42,16 @@ std::unique_ptr<TRevealHold> ListenForReveal(platform::SingleInstance& instance,
     return std::make_unique<TRevealHold>(target);
 }
 
+void RenderWindow(TAgentForm& form, TStatusPage& status, const TAgentSnapshot& s, const std::string& store) {
+    status.Render(s);
+    form.SetStoreTitle(StoreTitle(s, store));
+    const TConnectionLook look = ConnectionLook(s, store);
+    form.SetConnection(look.PillText, look.PillDot);
+    form.SetBadge(0, NavBadge(s.State.Level));
+    form.Tray().SetLevel(s.State.Level);
+    form.Tray().SetHint(TrayHintFor(s));
+}
+
 int RunResidentWindow(const TCommandLine& cl, platform::SingleInstance& instance) {
     PrepareUiScaling();
     int argc = 1;
@@ -63,15 +73,7 @@ int RunResidentWindow(const TCommandLine& cl, platform::SingleInstance& instance
 
     const std::string store = settings.Store;
     QObject::connect(&bridge, &TEngineBridge::rendered, &form,
-                     [&form, status, store](const TAgentSnapshot& s) {
-                         status->Render(s);
-                         form.SetStoreTitle(StoreTitle(s, store));
-                         const TConnectionLook look = ConnectionLook(s, store);
-                         form.SetConnection(look.PillText, look.PillDot);
-                         form.SetBadge(0, NavBadge(s.State.Level));
-                         form.Tray().SetLevel(s.State.Level);
-                         form.Tray().SetHint(TrayHintFor(s));
-                     });
+                     [&form, status, store](const TAgentSnapshot& s) { RenderWindow(form, *status, s, store); });
     // A resize that changed the design width builds the cards again at the new width.
     QObject::connect(&form, &TAgentForm::relaidOut, status,
                      [&form, status] { status->SetCardWidth(form.CardWidth()); });

@@ -5,10 +5,17 @@
 #include "app/AgentEntry.h"
 
 #include <memory>
+#include <string>
 
 namespace pavona {
 
 class TAgentForm;
+class TStatusPage;
+struct TAgentSnapshot;
+
+// Draws one snapshot on the status page, the header, the navigation badge and the tray entry.
+// `store` is the settings' business number (empty before enrolment).
+void RenderWindow(TAgentForm& form, TStatusPage& status, const TAgentSnapshot& s, const std::string& store);
 
 // A later start asks for the window through `instance`; the socket's thread hands the wish to the
 // window's, which shows it in front. The instance may outlive the window: requests stop reaching

@@ -1,0 +1,28 @@
+// The prepared states the picture tool draws: each scene builds a window the way the resident
+// agent would show it in that state, without an engine, a POS or a server behind it.
+#pragma once
+
+#include "common/DateTime.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace pavona::pictures {
+
+// The moment every scene is drawn at, so the pictures do not change from one run to the next.
+TDateTime SceneNow();
+
+struct TScene {
+    std::string Name;  // the file name without ".png"
+    bool AtBothScales; // also drawn at 150 % (name + "@150")
+    // Builds the scene and returns the widget to photograph (it owns everything it shows).
+    std::function<std::unique_ptr<QWidget>()> Build;
+};
+
+std::vector<TScene> StatusScenes();
+
+} // namespace pavona::pictures
