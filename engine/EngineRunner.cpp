@@ -74,4 +74,15 @@ void TEngineRunner::AskLogDay(TDateTime day, std::function<void(std::vector<std:
     FReader.Post([day, done = std::move(done)] { done(ReadLogDay(day)); });
 }
 
+void TEngineRunner::AskFiles(std::function<void(std::vector<TFileSummary>)> done) {
+    FReader.Post([this, done = std::move(done)] {
+        if (!FLedger) FLedger = std::make_unique<TLedger>(SpoolDir());
+        done(FLedger->Files());
+    });
+}
+
+void TEngineRunner::AskQueryRuns(std::function<void(std::vector<TQueryRun>)> done) {
+    FReader.Post([done = std::move(done)] { done(QueryRuns()); });
+}
+
 } // namespace pavona

@@ -8,6 +8,7 @@
 #include "engine/AgentView.h"
 #include "engine/Worker.h"
 #include "store/AgentLedger.h"
+#include "store/AgentLog.h"
 #include "store/AgentSendLog.h"
 
 #include <atomic>
@@ -44,6 +45,10 @@ class TEngineRunner {
     void AskSendLog(int maxCount, std::function<void(std::vector<TSendRecord>)> done);
     // One day of the agent log, line by line.
     void AskLogDay(TDateTime day, std::function<void(std::vector<std::string>)> done);
+    // One summary per spool day file (lines, sent lines, size), newest day first.
+    void AskFiles(std::function<void(std::vector<TFileSummary>)> done);
+    // The last run of every POS query this process made, one record per query name.
+    void AskQueryRuns(std::function<void(std::vector<TQueryRun>)> done);
 
   private:
     // Passes every call on to the window's view and keeps the last snapshot for Snapshot().

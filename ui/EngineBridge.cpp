@@ -149,4 +149,16 @@ void TEngineBridge::AskLogDay(TDateTime day, std::function<void(std::vector<std:
     });
 }
 
+void TEngineBridge::AskFiles(std::function<void(std::vector<TFileSummary>)> answer) {
+    FRunner->AskFiles([this, answer = std::move(answer)](std::vector<TFileSummary> files) {
+        OnWindowThread([answer, files = std::move(files)]() mutable { answer(std::move(files)); });
+    });
+}
+
+void TEngineBridge::AskQueryRuns(std::function<void(std::vector<TQueryRun>)> answer) {
+    FRunner->AskQueryRuns([this, answer = std::move(answer)](std::vector<TQueryRun> runs) {
+        OnWindowThread([answer, runs = std::move(runs)]() mutable { answer(std::move(runs)); });
+    });
+}
+
 } // namespace pavona

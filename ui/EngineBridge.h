@@ -43,6 +43,8 @@ class TEngineBridge : public QObject {
     void AskLedgerDay(TDateTime day, std::function<void(std::vector<TLedgerLine>)> answer);
     void AskSendLog(int maxCount, std::function<void(std::vector<TSendRecord>)> answer);
     void AskLogDay(TDateTime day, std::function<void(std::vector<std::string>)> answer);
+    void AskFiles(std::function<void(std::vector<TFileSummary>)> answer);
+    void AskQueryRuns(std::function<void(std::vector<TQueryRun>)> answer);
 
   signals:
     void rendered(const pavona::TAgentSnapshot& snapshot);
