@@ -117,8 +117,8 @@ echo "logs:  $LOCALAPPDATA/Pavona/logs"
 
 if [ "$window" = 1 ]; then
   echo
-  echo "== the resident agent's window on the demo's data; end it with the tray's 「종료」 (or close"
-  echo "   the window, then 「종료」) — the reference server stops with it"
+  echo "== the resident agent's window on the demo's data; end it with the tray's 「종료」, or with"
+  echo "   Ctrl+C here where the desktop has no tray — the reference server stops with it"
   if pgrep -x pavona-agent >/dev/null; then
     echo "   note: an agent already runs on this machine; it is asked to show its own window instead"
   fi
