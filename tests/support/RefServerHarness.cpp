@@ -240,6 +240,15 @@ bool RefServer::SetPolicy(const std::string& businessNo, const std::string& poli
     return Post("/test/policy", Json{{"business_no", businessNo}, {"policy", policyJsonText}}.dump()) == 200;
 }
 
+bool RefServer::Decide(const std::string& businessNo, const std::string& vendorCode, const std::string& verdict,
+                       const std::string& reason) {
+    return Post("/test/decide", Json{{"business_no", businessNo},
+                                     {"vendor_item_code", vendorCode},
+                                     {"verdict", verdict},
+                                     {"reason", reason}}
+                                    .dump()) == 200;
+}
+
 std::string RefServer::IssueCode(const std::string& businessNo, double hours, const std::string& code) {
     std::string body;
     if (Post("/test/codes", Json{{"business_no", businessNo}, {"hours", hours}, {"code", code}}.dump(),

@@ -71,6 +71,10 @@ class RefServer {
                   const std::string& pointId, const std::string& policyJsonText);
     // Replaces a known store's policy JSON; the policy's revision goes up by one.
     bool SetPolicy(const std::string& businessNo, const std::string& policyJsonText);
+    // The association decides the store's current assignment of a goods ("confirmed" or
+    // "rejected"); the decision comes back in the store's next policy document.
+    bool Decide(const std::string& businessNo, const std::string& vendorCode, const std::string& verdict,
+                const std::string& reason = "");
     // Issues a one-time enrolment code valid for `hours` from the server's clock (negative: already
     // expired). Returns the code, empty on failure.
     std::string IssueCode(const std::string& businessNo, double hours = 72, const std::string& code = "");

@@ -1,4 +1,5 @@
-// The policy document of one store and the mapping requests that change its item list.
+// The policy document of one store, the mapping requests that change its item list and the
+// association's decisions on them.
 #include "tools/refserver/RefState.h"
 
 #include <algorithm>
@@ -124,8 +125,83 @@ RefAnswer RefState::PolicyDocument(const std::string& store) {
     budget["remaining"] = std::max<int64_t>(0, allocated - offsets - executed);
     doc["budget"] = budget;
     doc["items"] = EffectiveItems(store, policy);
+    doc["decisions"] = Decisions(store, policy);
     doc["point"] = Json{{"id", point.Text(1)}, {"member_code", memberCode}, {"sign_name", signName}};
     return {200, doc.dump()};
+}
+
+Json RefState::Decisions(const std::string& store, const Json& policy) {
+    Json out = Json::array();
+    for (const Json& d : policy.value("decisions", Json::array()))
+        out.push_back(d);
+    RefStmt st(FDb.Handle(), "SELECT vendor_item_code, standard_item_code, product_name, item_name, verdict, "
+                             "reason, at FROM decisions WHERE business_no=? ORDER BY id");
+    st.Bind(store);
+    while (st.Next())
+        out.push_back(Json{{"vendor_item_code", st.Text(0)},
+                           {"standard_item_code", st.Text(1)},
+                           {"product_name", st.Text(2)},
+                           {"item_name", st.Text(3)},
+                           {"verdict", st.Text(4)},
+                           {"reason", st.Text(5)},
+                           {"at", st.Text(6)}});
+    return out;
+}
+
+bool RefState::Decide(const std::string& store, const std::string& vendorCode, const std::string& verdict,
+                      const std::string& reason, std::string& error) {
+    std::lock_guard lock(FLock);
+    if (verdict != "confirmed" && verdict != "rejected") {
+        error = "a verdict is confirmed or rejected";
+        return false;
+    }
+    RefStmt current(FDb.Handle(), "SELECT standard_item_code FROM assignments WHERE business_no=? AND "
+                                  "vendor_item_code=? AND standard_item_code IS NOT NULL");
+    current.Bind(store).Bind(vendorCode);
+    if (!current.Next()) {
+        error = "goods " + vendorCode + " of store " + store + " has no assignment to decide";
+        return false;
+    }
+    const std::string stdCode = current.Text(0);
+    const auto catalog = Catalog(LoadPolicy(store, nullptr));
+    const auto item = catalog.find(stdCode);
+    // The goods' name as the store sent it, else as its sales named it.
+    std::string productName;
+    RefStmt name(FDb.Handle(), "SELECT name FROM products WHERE business_no=? AND vendor_item_code=? AND name<>'' "
+                               "UNION ALL SELECT vendor_item_name FROM sales WHERE business_no=? AND "
+                               "vendor_item_code=? AND vendor_item_name<>''");
+    name.Bind(store).Bind(vendorCode).Bind(store).Bind(vendorCode);
+    if (name.Next()) productName = name.Text(0);
+    RefTx tx(FDb);
+    bool ok = tx.Begun();
+    ok = ok && (verdict == "confirmed"
+                    ? RefStmt(FDb.Handle(), "UPDATE assignments SET review='confirmed' WHERE business_no=? AND "
+                                            "vendor_item_code=?")
+                          .Bind(store)
+                          .Bind(vendorCode)
+                          .Run()
+                    : RefStmt(FDb.Handle(), "UPDATE assignments SET standard_item_code=NULL, review='' WHERE "
+                                            "business_no=? AND vendor_item_code=?")
+                          .Bind(store)
+                          .Bind(vendorCode)
+                          .Run());
+    ok = ok && RefStmt(FDb.Handle(), "INSERT INTO decisions(business_no, vendor_item_code, standard_item_code, "
+                                     "product_name, item_name, verdict, reason, at) VALUES(?,?,?,?,?,?,?,?)")
+                   .Bind(store)
+                   .Bind(vendorCode)
+                   .Bind(stdCode)
+                   .Bind(productName)
+                   .Bind(item == catalog.end() ? std::string() : item->second.Name)
+                   .Bind(verdict)
+                   .Bind(reason)
+                   .Bind(UtcText(Now()))
+                   .Run();
+    ok = ok && BumpRevision(store);
+    if (!ok || !tx.Commit()) {
+        error = "cannot store the decision: " + FDb.Error();
+        return false;
+    }
+    return true;
 }
 
 bool RefState::ProductKnown(const std::string& store, const std::string& vendorCode, const Json& items) {
@@ -175,7 +251,7 @@ RefAnswer RefState::Mapping(const std::string& store, const Json& request) {
         } else if (item == catalog.end()) {
             answer = MappingError(422, "item_unknown", "협회 품목 목록에 없는 품목 코드입니다.");
         } else {
-            for (const Json& d : policy.value("decisions", Json::array())) {
+            for (const Json& d : Decisions(store, policy)) {
                 if (!d.is_object() || Str(d, "verdict") != "rejected" || Str(d, "vendor_item_code") != vendor)
                     continue;
                 std::string decided = Str(d, "standard_item_code");

@@ -47,6 +47,9 @@ CREATE TABLE IF NOT EXISTS assignments(business_no TEXT NOT NULL, vendor_item_co
   PRIMARY KEY(business_no, vendor_item_code));
 CREATE TABLE IF NOT EXISTS products(business_no TEXT NOT NULL, vendor_item_code TEXT NOT NULL,
   name TEXT NOT NULL, PRIMARY KEY(business_no, vendor_item_code));
+CREATE TABLE IF NOT EXISTS decisions(id INTEGER PRIMARY KEY, business_no TEXT NOT NULL,
+  vendor_item_code TEXT NOT NULL, standard_item_code TEXT NOT NULL, product_name TEXT NOT NULL,
+  item_name TEXT NOT NULL, verdict TEXT NOT NULL, reason TEXT NOT NULL, at TEXT NOT NULL);
 )sql";
 
 std::string RandomText(const char* alphabet, size_t alphabetSize, size_t length) {

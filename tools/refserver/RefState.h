@@ -62,6 +62,12 @@ class RefState {
     RefAnswer KeepHeartbeat(const std::string& store, const std::string& body);
     RefAnswer PolicyDocument(const std::string& store);
     RefAnswer Mapping(const std::string& store, const Json& request);
+    // The association decides the store's current assignment of a goods: "confirmed" settles it,
+    // "rejected" (with a reason) takes the goods off the items and refuses the same pair later.
+    // Either way the decision is in the next policy document. False with `error` when the goods
+    // has no assignment or the verdict is neither.
+    bool Decide(const std::string& store, const std::string& vendorCode, const std::string& verdict,
+                const std::string& reason, std::string& error);
 
     RefStoreSummary Summary(const std::string& businessNo);
     // A short readable account of what was received, one store or all of them.
@@ -72,6 +78,8 @@ class RefState {
     bool ParsePolicy(const std::string& text, Json& policy, std::string& error);
     Json LoadPolicy(const std::string& store, int64_t* revision);
     Json EffectiveItems(const std::string& store, const Json& policy);
+    // The policy's own decisions followed by those made with Decide, oldest first.
+    Json Decisions(const std::string& store, const Json& policy);
     int64_t ReportedExecuted(const std::string& store);
     bool ProductKnown(const std::string& store, const std::string& vendorCode, const Json& items);
     bool BumpRevision(const std::string& store);

@@ -1,5 +1,5 @@
-// The test-only API of the reference server (--test-api): seeding, fault injection, session and
-// clock control, and what the server received.
+// The test-only API of the reference server (--test-api): seeding, the association's decisions,
+// fault injection, session and clock control, and what the server received.
 #include "tools/refserver/RefHttp.h"
 
 namespace pavona::refserver {
@@ -49,6 +49,16 @@ void RefHttp::TestRoutes() {
             ok(res);
         else
             AnswerError(res, 400, "bad_policy", error);
+    });
+    FServer.Post("/test/decide", [=, this](const Req& req, Res& res) {
+        Json b;
+        if (!withBody(req, res, b)) return;
+        std::string error;
+        if (FState.Decide(Text(b, "business_no"), Text(b, "vendor_item_code"), Text(b, "verdict"),
+                          Text(b, "reason"), error))
+            ok(res);
+        else
+            AnswerError(res, 400, "bad_decision", error);
     });
     FServer.Post("/test/codes", [=, this](const Req& req, Res& res) {
         Json b;

@@ -41,6 +41,10 @@ Seed and inspect (without serving):
     L is "member_code sign_name" (split at the first blank).
   pavona-refserver --issue-code --state DB --business-no X [--code C] [--hours H]
     prints a one-time enrolment code for the store, valid H hours (default 72)
+  pavona-refserver --decide --state DB --business-no X --vendor-item-code V --verdict W [--reason R]
+    the association decides the store's current assignment of goods V: W is "confirmed" or
+    "rejected" (R says why); the decision is in the store's next policy document, and a rejected
+    goods leaves the items and cannot be assigned to the same item again
   pavona-refserver --report --state DB [--business-no X]
     prints what the server received: lines accepted, duplicates, rejects with reasons,
     corrections applied and skipped, coupons, status heartbeats, mapping requests, and the
@@ -76,12 +80,13 @@ struct Args {
 };
 
 Args Parse(int argc, char** argv) {
-    static const std::set<std::string> kFlags = {"--help",      "-h",           "--test-api",
-                                                 "--add-store", "--issue-code", "--report"};
+    static const std::set<std::string> kFlags = {"--help",       "-h",       "--test-api", "--add-store",
+                                                 "--issue-code", "--report", "--decide"};
     static const std::set<std::string> kValued = {
         "--state",      "--cert",        "--key",       "--port",        "--session-seconds",
         "--make-certs", "--business-no", "--agent-key", "--point-label", "--point-id",
-        "--policy",     "--code",        "--hours"};
+        "--policy",     "--code",        "--hours",     "--vendor-item-code", "--verdict",
+        "--reason"};
     Args a;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -182,6 +187,18 @@ int main(int argc, char** argv) {
         std::string code = state.IssueCode(value("--business-no"), hours, value("--code"), error);
         if (code.empty()) return Fail(error);
         std::cout << code << std::endl;
+        return 0;
+    }
+    if (a.Flags.count("--decide")) {
+        if (!Need(a, {"--state", "--business-no", "--vendor-item-code", "--verdict"}, missing))
+            return Fail(missing, 2);
+        RefState state;
+        if (int rc = OpenState(a, state, false)) return rc;
+        std::string error;
+        if (!state.Decide(value("--business-no"), value("--vendor-item-code"), value("--verdict"),
+                          value("--reason"), error))
+            return Fail(error);
+        std::cout << value("--verdict") << " " << value("--vendor-item-code") << std::endl;
         return 0;
     }
     if (a.Flags.count("--report")) {
