@@ -99,6 +99,7 @@ TAgentSnapshot TAgentEngine::Publish() {
     s.Items = FItems;
     s.Rounds = FRounds;
     s.Decisions = FDecisions;
+    s.Targets = TargetData();
     s.Report = FReportNote;
     s.HoldNote = FHoldNote;
     s.PosState = FPosState;

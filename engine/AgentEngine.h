@@ -10,6 +10,7 @@
 #include "engine/AgentNotice.h"
 #include "engine/AgentSnapshot.h"
 #include "engine/AgentView.h"
+#include "engine/TargetData.h"
 #include "pos/AgentPos.h"
 #include "server/AgentApi.h"
 #include "server/HttpSession.h"
@@ -91,6 +92,20 @@ class TAgentEngine {
     // Steps of the cycle the tests (and the window's diagnostics) drive alone.
     void FlushSpool();
     void SendCancels();
+    // "POS 다시 읽기": reads the target goods and coupon links and publishes them (TargetsChanged),
+    // also when the read failed: the page then says why.
+    void ReadTargets();
+    // One mapping request for `target` (the goods a row showed when the store chose it). "assign"
+    // takes the goods' name, spec and barcode from the last read where they are not given. A
+    // request the association accepted refreshes the policy at once.
+    TMappingOutcome SendMapping(const TRequestTarget& target, const std::string& kind,
+                                const std::string& itemCode, const std::string& note,
+                                const std::string& goodsName = "", const std::string& spec = "",
+                                const std::string& barcode = "");
+    // /maprequest: "include" and "wrong" are the console's words for "assign" and (without an item
+    // code) "release". Ok only when the association accepted the request.
+    TMapRequestResult RequestMappingNow(const std::string& code, const std::string& kind,
+                                        const std::string& stdCode, const std::string& note);
 
     // The latest published state; safe from any thread.
     TAgentSnapshot Snapshot() const;
@@ -126,6 +141,12 @@ class TAgentEngine {
     void SendStatusHeartbeat(const std::vector<TRegisterSeen>& registers, const std::vector<TDayCount>& days);
     std::int64_t UnreportedLocalSubsidy(const std::vector<std::int64_t>& codes);
     void AnnounceNewProgram(const TPolicy& policy);
+    // The policy refresh's part for the target-items page: reads the goods the first time items are
+    // known and again when a new revision names goods not read; otherwise redraws on a change.
+    void RefreshTargets(std::int64_t revision, bool changed, bool revised);
+    // The read and the view call without a publish of the whole state in between.
+    void ReadTargetGoodsNow();
+    TTargetData TargetData() const;
     void Render();
     std::unique_ptr<TAgentClient> MakeClient() const;
     // Builds the snapshot from the engine's state and publishes it for Snapshot().
@@ -171,6 +192,18 @@ class TAgentEngine {
     std::vector<TPolicyItem> FItems;
     std::vector<TRoundInfo> FRounds;
     std::vector<TMappingDecision> FDecisions;
+    std::string FProgramStartsOn; // as the policy gives them, for the target-items page
+    std::string FProgramEndsOn;
+
+    // target goods (the last POS read for the target-items page)
+    std::vector<TStoreGoods> FGoods;
+    std::vector<TCurrentLink> FLinks;
+    bool FGoodsRead = false;  // read at least once
+    bool FGoodsTried = false; // the policy refresh made its first read
+    std::int64_t FGoodsRevision = 0; // the policy revision the goods were last read for
+    bool FReadTried = false;
+    std::string FReadNote;  // why the last read failed
+    std::string FLinksNote; // the last read could not read the links
 
     // cycle
     TNotice FReportNote;

@@ -4,6 +4,7 @@
 
 #include "common/DateTime.h"
 #include "common/Text.h"
+#include "engine/TargetView.h"
 #include "platform/Clock.h"
 #include "pos/AgentPos.h"
 #include "store/AgentLog.h"
@@ -73,8 +74,9 @@ void TAgentEngine::RefreshPolicy() {
         FRounds = p.Rounds;
         FDecisions = p.Decisions;
         FProgramName = p.ProgramName;
-        // The target-items page decides itself whether it must read the POS goods again.
-        if (changed || revised) FView.TargetsChanged(Publish());
+        FProgramStartsOn = p.StartsOn;
+        FProgramEndsOn = p.EndsOn;
+        RefreshTargets(p.Revision, changed, revised);
 
         Render();
         TNotice notice;
@@ -118,6 +120,7 @@ void TAgentEngine::AnnounceNewProgram(const TPolicy& policy) {
     news.EndsOn = policy.EndsOn;
     news.Allocated = policy.Allocated;
     news.Items = static_cast<int>(FItems.size());
+    news.Unlinked = TargetUnlinkedCount(TargetData());
     FView.AnnounceProgram(news);
 }
 

@@ -6,6 +6,7 @@
 #include "common/DateTime.h"
 #include "engine/AgentMonitor.h"
 #include "engine/AgentNotice.h"
+#include "engine/TargetData.h"
 #include "server/AgentPolicy.h"
 
 #include <cstdint>
@@ -51,6 +52,9 @@ struct TAgentSnapshot {
     std::vector<TRoundInfo> Rounds;
     std::vector<TMappingDecision> Decisions;
 
+    // what the target-items page is drawn from (BuildTargetView, engine/TargetView.h)
+    TTargetData Targets;
+
     // the last cycle
     TNotice Report;       // its notice, empty when there was nothing to say
     std::string HoldNote; // the schema guard's hold, empty when sending may go on
@@ -71,6 +75,8 @@ struct TProgramNews {
     std::string EndsOn;
     std::int64_t Allocated = 0;
     int Items = 0; // target items of the programme
+    // Items without goods on sale in the POS (all of them while the goods could not be read).
+    int Unlinked = 0;
 };
 
 } // namespace pavona

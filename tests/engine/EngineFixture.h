@@ -26,7 +26,10 @@ class TRecordingView : public IAgentView {
     void ShowNotice(const TNotice& notice) override;
     void RefreshStatus(const TAgentSnapshot& snapshot) override;
     void AnnounceProgram(const TProgramNews& news) override { Programs.push_back(news); }
-    void TargetsChanged(const TAgentSnapshot&) override { ++TargetRedraws; }
+    void TargetsChanged(const TAgentSnapshot& snapshot) override {
+        ++TargetRedraws;
+        LastTargets = snapshot.Targets;
+    }
 
     std::vector<std::string> Notices; // the texts, in order
     std::vector<TNoticeLevel> Levels; // and their levels
@@ -36,6 +39,7 @@ class TRecordingView : public IAgentView {
     int Renders = 0;
     int StatusRefreshes = 0;
     int TargetRedraws = 0;
+    TTargetData LastTargets; // what the last TargetsChanged carried
     // Runs at every status refresh (between two batches of a flush, among others).
     std::function<void(const TAgentSnapshot&)> OnRefresh;
 };
