@@ -93,6 +93,17 @@ int RunOnceMode(std::ostream& out) {
     return once.Ok ? kExitOk : kExitFailed;
 }
 
+// /maprequest: the whole engine as for /once; a request the association did not accept, settings
+// that are missing and a policy that could not be read all end with code 1.
+int RunMapRequestMode(const TCommandLine& cl, std::ostream& out) {
+    platform::AttachConsoleOutput();
+    TNullAgentView view;
+    TAgentEngine engine(view);
+    const TMapRequestResult r = engine.RequestMappingNow(cl.Arg(2), cl.Arg(3), cl.Arg(4), cl.Arg(5));
+    out << r.Line << "\n";
+    return r.Ok ? kExitOk : kExitFailed;
+}
+
 int RunResident(const TCommandLine& cl, std::ostream& out, const TResidentRunner& resident) {
     auto instance = platform::AcquireSingleInstance();
     if (!instance) {
@@ -127,8 +138,7 @@ int RunAgent(const std::vector<std::string>& args, std::ostream& out, const TRes
     case TRunMode::Once:
         return RunOnceMode(out);
     case TRunMode::MapRequest:
-        platform::AttachConsoleOutput();
-        return NotBuilt(out, "/maprequest 품목 지정");
+        return RunMapRequestMode(cl, out);
     case TRunMode::SelfCheck:
         // The self check attaches the console itself and decides about the closing wait.
         return SelfCheck(cl.Arg(2), cl.Arg(3), cl.Arg(4), out) ? kExitOk : kExitFailed;

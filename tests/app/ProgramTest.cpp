@@ -44,10 +44,14 @@ TEST_F(ProgramTest, ReportWithoutASampleCountEndsWithCodeTwo) {
     }
 }
 
-TEST_F(ProgramTest, MapRequestIsNotBuiltYetAndNeverClaimsSuccess) {
-    const auto r = Run({"/maprequest", "1"});
-    EXPECT_EQ(r.ExitCode, 3);
-    EXPECT_NE(r.Out.find("아직 준비되지 않았습니다"), std::string::npos);
+// An installer's script learns from the exit code that no request was made.
+TEST_F(ProgramTest, MapRequestWithoutAGoodsCodeOrSettingsEndsWithCodeOne) {
+    const auto noCode = Run({"/maprequest"});
+    EXPECT_EQ(noCode.ExitCode, 1);
+    EXPECT_EQ(noCode.Out, "X  지정할 POS 상품번호를 주세요 — /maprequest <상품번호> <종류> [협회 품목 코드] [메모]\n");
+    const auto noSettings = Run({"/MAPREQUEST", "512", "include", "S-01"});
+    EXPECT_EQ(noSettings.ExitCode, 1);
+    EXPECT_EQ(noSettings.Out, "설정이 비었다 — 사업자번호 · 인증키\n");
 }
 
 // An installer's script learns of a failed copy from the exit code, not only from the printed X.
