@@ -90,7 +90,8 @@ void TLogPage::BuildTop(int w) {
     AnchorRight(folder, 28);
     connect(folder, &TUiClickable::clicked, this, &TLogPage::OpenLogFolder);
 
-    FSum = MakeLabel(top, 28, 114, w, 26, QString(), 10, QColor(kBody), false, false, true);
+    // A long data folder shortens in its middle, so the counts and the file's own name stay.
+    FSum = MakeFitLabel(top, 28, 114, w, 26, 10, QColor(kBody), true, Qt::ElideMiddle);
     FSum->setObjectName(QStringLiteral("logSum"));
     StretchRight(FSum, 28);
 }
@@ -167,7 +168,7 @@ void TLogPage::ApplyFilter() {
 void TLogPage::Show(const std::shared_ptr<const TView>& view) {
     FView = view;
     FDayLabel->setText(DayLabel(view->Day->Day));
-    FSum->setText(LogSumText(static_cast<int>(view->Rows.size()), view->Day->Warnings, LogFileOf(view->Day->Day)));
+    FSum->SetFitText(LogSumText(static_cast<int>(view->Rows.size()), view->Day->Warnings, LogFileOf(view->Day->Day)));
     RowsOf(FList)->SetRows(static_cast<int>(view->Rows.size()), [view](int row, int column) {
         return LogColumn(view->Day->Lines[static_cast<size_t>(view->Rows[static_cast<size_t>(row)])], column);
     });

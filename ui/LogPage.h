@@ -73,7 +73,7 @@ class TLogPage : public QWidget {
     QTimer FSearchPause;
 
     QLabel* FDayLabel = nullptr;
-    QLabel* FSum = nullptr;
+    TFitLabel* FSum = nullptr;
     QLineEdit* FSearch = nullptr;
     TUiButton* FFilterBtn = nullptr;
     QTableView* FList = nullptr;

@@ -6,10 +6,14 @@
 #include "ui/EngineBridge.h"
 #include "ui/UiControls.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPointer>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -79,6 +83,34 @@ void Anchor(QWidget* child, int gap, bool stretch) {
     anchors->Add(child, gap, stretch);
 }
 
+// Draws a cell's text 4 design pixels in from the edge it is aligned to, and a right-aligned figure
+// 6 in from the right, so it never touches the next column's text; the other edge keeps no margin,
+// so the design's narrow columns ("09:00:00" in 64) still show their text whole. The selection
+// covers the whole cell.
+class TPaddedCells : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem cell(option);
+        initStyleOption(&cell, index);
+        const QString text = cell.text;
+        cell.text.clear();
+        const QWidget* view = cell.widget;
+        QStyle* style = view != nullptr ? view->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, view);
+        const bool right = (cell.displayAlignment & Qt::AlignRight) != 0;
+        const QRect box = right ? cell.rect.adjusted(0, 0, -UiScale(6), 0) : cell.rect.adjusted(UiScale(4), 0, 0, 0);
+        const bool selected = (cell.state & QStyle::State_Selected) != 0;
+        painter->save();
+        painter->setFont(cell.font);
+        painter->setPen(cell.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(box, static_cast<int>(cell.displayAlignment) | Qt::TextSingleLine,
+                          QFontMetrics(cell.font).elidedText(text, Qt::ElideRight, box.width()));
+        painter->restore();
+    }
+};
+
 } // namespace
 
 TPageReads PageReadsOf(TEngineBridge& bridge) {
@@ -144,6 +176,7 @@ QTableView* MakeTable(QWidget* parent, const QStringList& captions, const std::v
                       const std::vector<int>& rightAligned, int rowHeight) {
     auto* list = new QTableView(parent);
     list->setModel(new TRowsModel(captions, rightAligned, list));
+    list->setItemDelegate(new TPaddedCells(list));
     list->setFrameShape(QFrame::NoFrame);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -164,9 +197,13 @@ QTableView* MakeTable(QWidget* parent, const QStringList& captions, const std::v
         palette.setColor(group, QPalette::Base, QColor(kUiWhite));
     }
     list->setPalette(palette);
+    // No focus rectangle around one cell of a whole-row selection; a flat white header; text kept
+    // clear of the column edges, so a right-aligned figure never touches the next column's text.
     list->setStyleSheet(QStringLiteral("QTableView { outline: 0; }"
+                                       "QHeaderView { background: #FFFFFF; border: none; }"
                                        "QHeaderView::section { background: #FFFFFF; color: #4B5B63;"
-                                       " border: none; border-bottom: 1px solid #E1E6EA; padding: 0 4px; }"));
+                                       " border: none; border-bottom: 1px solid #E1E6EA; padding: 0 %1px; }")
+                            .arg(UiScale(4)));
     // Rows of one fixed height: scrolling through thousands of rows never measures one.
     QHeaderView* rows = list->verticalHeader();
     rows->hide();
@@ -199,6 +236,44 @@ QTableView* MakeList(QWidget* parent, const QStringList& captions, const std::ve
 
 TRowsModel* RowsOf(QTableView* list) {
     return static_cast<TRowsModel*>(list->model());
+}
+
+TFitLabel::TFitLabel(Qt::TextElideMode elide, QWidget* parent) : QLabel(parent), FElide(elide) {}
+
+void TFitLabel::SetFitText(const QString& text) {
+    setText(text);
+    UpdateTip();
+}
+
+QString TFitLabel::ShownText() const {
+    return QFontMetrics(font()).elidedText(text(), FElide, contentsRect().width());
+}
+
+void TFitLabel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setFont(font());
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(contentsRect(), static_cast<int>(alignment()) | Qt::TextSingleLine, ShownText());
+}
+
+void TFitLabel::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    UpdateTip();
+}
+
+void TFitLabel::UpdateTip() {
+    setToolTip(ShownText() == text() ? QString() : text());
+}
+
+TFitLabel* MakeFitLabel(QWidget* parent, int left, int top, int width, int height, int size, const QColor& colour,
+                        bool semi, Qt::TextElideMode elide) {
+    auto* label = new TFitLabel(elide, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAutoFillBackground(false);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    SetBoundsScaled(label, left, top, width, height);
+    SetUiFont(label, size, colour, false, semi);
+    return label;
 }
 
 TUiButton* MakeToolButton(QWidget* parent, const QString& caption, int left, int top, int width, int height) {

@@ -9,6 +9,7 @@
 
 #include <QAbstractTableModel>
 #include <QFutureWatcher>
+#include <QLabel>
 #include <QPromise>
 #include <QStringList>
 #include <QThreadPool>
@@ -76,6 +77,29 @@ QTableView* MakeTable(QWidget* parent, const QStringList& captions, const std::v
 QTableView* MakeList(QWidget* parent, const QStringList& captions, const std::vector<int>& widths,
                      const std::vector<int>& rightAligned);
 TRowsModel* RowsOf(QTableView* list);
+
+// A one-line label for a summary that can outgrow its width on a busy day: the text that does not
+// fit is shortened with "…" where `elide` says, and the whole text shows in its tooltip. text()
+// stays the whole text.
+class TFitLabel : public QLabel {
+    Q_OBJECT
+  public:
+    TFitLabel(Qt::TextElideMode elide, QWidget* parent);
+    void SetFitText(const QString& text);
+    // What the label shows at its present width.
+    QString ShownText() const;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void UpdateTip();
+    Qt::TextElideMode FElide;
+};
+// A TFitLabel at design bounds, like MakeLabel's labels otherwise.
+TFitLabel* MakeFitLabel(QWidget* parent, int left, int top, int width, int height, int size, const QColor& colour,
+                        bool semi, Qt::TextElideMode elide);
 
 // A secondary button at design bounds.
 TUiButton* MakeToolButton(QWidget* parent, const QString& caption, int left, int top, int width, int height);

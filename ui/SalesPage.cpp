@@ -74,7 +74,8 @@ void TSalesPage::BuildTop(int w) {
     refresh->setObjectName(QStringLiteral("salesRefresh"));
     AnchorRight(refresh, 28);
     connect(refresh, &TUiClickable::clicked, this, &TSalesPage::Reload);
-    FSum = MakeLabel(top, 28, 114, w, 26, QString(), 10, QColor(kBody), false, false, true);
+    // On a busy day the sums outgrow the line: the hint at its end gives way first.
+    FSum = MakeFitLabel(top, 28, 114, w, 26, 10, QColor(kBody), true, Qt::ElideRight);
     FSum->setObjectName(QStringLiteral("salesSum"));
     StretchRight(FSum, 28);
 }
@@ -153,7 +154,7 @@ void TSalesPage::ApplyFilter() {
 void TSalesPage::Show(const std::shared_ptr<const TView>& view) {
     FView = view;
     FDayLabel->setText(DayLabel(view->Day->Day));
-    FSum->setText(SalesSumText(view->Sums, !view->Day->Lines.empty()));
+    FSum->SetFitText(SalesSumText(view->Sums, !view->Day->Lines.empty()));
     RowsOf(FList)->SetRows(static_cast<int>(view->Rows.size()), [view](int row, int column) {
         return SalesCell(view->Day->Lines[static_cast<size_t>(view->Rows[static_cast<size_t>(row)])], column);
     });

@@ -67,7 +67,7 @@ class TSalesPage : public QWidget {
     int FShownTicket = 0;  // the filter the list shows
 
     QLabel* FDayLabel = nullptr;
-    QLabel* FSum = nullptr;
+    TFitLabel* FSum = nullptr;
     QLineEdit* FSearch = nullptr;
     TUiButton* FFilterBtn = nullptr;
     QTableView* FList = nullptr;

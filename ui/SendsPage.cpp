@@ -37,7 +37,7 @@ TSendsPage::TSendsPage(int cardWidth, TPageReads reads, QWidget* parent) : QWidg
     TUiButton* refresh = MakeToolButton(top, QStringLiteral("새로 고침"), 28, 64, 110, 38);
     refresh->setObjectName(QStringLiteral("sendsRefresh"));
     connect(refresh, &TUiClickable::clicked, this, &TSendsPage::Reload);
-    FSum = MakeLabel(top, 154, 64, w - 126, 38, QString(), 10, QColor(kBody), false, false, true);
+    FSum = MakeFitLabel(top, 154, 64, w - 126, 38, 10, QColor(kBody), true, Qt::ElideRight);
     FSum->setObjectName(QStringLiteral("sendsSum"));
     FSum->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     StretchRight(FSum, 28);
@@ -99,7 +99,7 @@ void TSendsPage::ShowFiles(std::vector<TFileSummary> files) {
 
 void TSendsPage::ShowSends(std::vector<TSendRecord> records) {
     auto shown = std::make_shared<const std::vector<TSendRecord>>(std::move(records));
-    FSum->setText(SendsSummary(*shown, Today()));
+    FSum->SetFitText(SendsSummary(*shown, Today()));
     RowsOf(FSendsList)->SetRows(static_cast<int>(shown->size()), [shown](int row, int column) {
         return SendCell((*shown)[static_cast<size_t>(row)], column);
     });

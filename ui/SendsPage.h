@@ -36,7 +36,7 @@ class TSendsPage : public QWidget {
     TPageReads FReads;
     int FTicket = 0;  // the latest reload asked for
     int FWaiting = 0; // its reads not answered yet
-    QLabel* FSum = nullptr;
+    TFitLabel* FSum = nullptr;
     QTableView* FFilesList = nullptr;
     QTableView* FSendsList = nullptr;
 };

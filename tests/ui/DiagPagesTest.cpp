@@ -3,6 +3,7 @@
 // day's filter, search, columns and warning count.
 #include "ui/LogPage.h"
 #include "ui/QueryPage.h"
+#include "ui/SalesPage.h"
 #include "ui/SendsPage.h"
 
 #include "tests/support/TestSupport.h"
@@ -13,6 +14,7 @@
 #include "platform/Platform.h"
 
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -276,6 +278,82 @@ TEST_F(LogPageTest, DayStepsStopAtTodayAndTheFolderIsMadeAndOpened) {
     ASSERT_EQ(FOpened.size(), 1u);
     EXPECT_EQ(FOpened[0].toLocalFile().toStdString(), LogDir());
     EXPECT_TRUE(platform::DirExists(LogDir()));
+}
+
+// A busy day's single-line texts fit their labels in Pretendard on the narrowest window (980 design
+// pixels, cards 723 wide), at 100 % and at 150 %; a summary too long for its line is shortened with
+// "…" and keeps the whole text in its tooltip.
+class HistoryPagesLook : public test::TempDataTest {
+  protected:
+    FixedClock FClock{kNow};
+    ScopedClock FScope{FClock};
+};
+
+TEST_F(HistoryPagesLook, BusyTextsFitTheirLabelsAtBothScales) {
+    TPageReads reads;
+    reads.LedgerDay = [](TDateTime, std::function<void(std::vector<TLedgerLine>)> answer) {
+        std::vector<TLedgerLine> day;
+        for (int i = 0; i < 5000; ++i) {
+            TLedgerLine l;
+            l.Key = std::to_string(i);
+            l.Receipt = std::to_string(10000 + i / 3);
+            l.SoldAt = IncSecond(kToday, 8 * 3600 + i * 10);
+            l.Amount = 9700 + i % 5;
+            l.Discount = i % 2 ? 1350 : 0;
+            l.Sent = i % 50 != 0;
+            l.Voided = i % 400 == 7;
+            day.push_back(l);
+        }
+        answer(day);
+    };
+    reads.SendLog = [](int, std::function<void(std::vector<TSendRecord>)> answer) {
+        std::vector<TSendRecord> records;
+        for (int i = 0; i < 144; ++i)
+            records.push_back(Record(IncMinute(kNow, -5 * i), "실적", "2026-10-06", 200, 199, i % 9 != 0));
+        answer(records);
+    };
+    reads.LogDay = [](TDateTime, std::function<void(std::vector<std::string>)> answer) {
+        answer(std::vector<std::string>(25000, "2026-10-06 09:00:00.000  주의  수집  느림"));
+    };
+    for (const double factor : {1.0, 1.5}) {
+        SCOPED_TRACE(factor);
+        const ScaleGuard scale(factor);
+        LoadUiFonts();
+        const int w = 723;
+        Host host(kUiBackdrop, QSize(UiScale(w + 56), UiScale(700)));
+        host.Widget()->show();
+        std::vector<QWidget*> pages = {new TSalesPage(w, reads, host.Widget()), new TSendsPage(w, reads, host.Widget()),
+                                       new TLogPage(w, reads, host.Widget())};
+        static_cast<TSalesPage*>(pages[0])->Reload();
+        static_cast<TSendsPage*>(pages[1])->Reload();
+        static_cast<TLogPage*>(pages[2])->Reload();
+        ASSERT_TRUE(WaitSettled(*static_cast<TSalesPage*>(pages[0])));
+        ASSERT_TRUE(WaitSettled(*static_cast<TSendsPage*>(pages[1])));
+        ASSERT_TRUE(WaitSettled(*static_cast<TLogPage*>(pages[2])));
+        int shortened = 0;
+        for (QWidget* page : pages) {
+            page->resize(host.Widget()->size());
+            page->show();
+            QCoreApplication::processEvents();
+            for (QLabel* label : page->findChildren<QLabel*>()) {
+                if (label->wordWrap()) continue;
+                SCOPED_TRACE(label->text().toStdString());
+                EXPECT_TRUE(label->font().family().startsWith("Pretendard")) << label->font().family().toStdString();
+                QString shown = label->text();
+                if (auto* fit = qobject_cast<TFitLabel*>(label)) {
+                    shown = fit->ShownText();
+                    if (shown != label->text()) {
+                        ++shortened;
+                        EXPECT_TRUE(shown.endsWith(QChar(0x2026)) || shown.contains(QChar(0x2026)));
+                        EXPECT_EQ(label->toolTip(), label->text());
+                    }
+                }
+                EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(shown), label->width());
+            }
+        }
+        // The 5,000-line day's sums are the one text longer than its line.
+        EXPECT_EQ(shortened, 1);
+    }
 }
 
 } // namespace
