@@ -2,6 +2,8 @@
 #include "engine/EngineRunner.h"
 
 #include "config/AgentSettings.h"
+#include "engine/TargetRounds.h"
+#include "platform/Clock.h"
 #include "store/AgentLog.h"
 
 namespace pavona {
@@ -78,6 +80,23 @@ void TEngineRunner::AskFiles(std::function<void(std::vector<TFileSummary>)> done
     FReader.Post([this, done = std::move(done)] {
         if (!FLedger) FLedger = std::make_unique<TLedger>(SpoolDir());
         done(FLedger->Files());
+    });
+}
+
+void TEngineRunner::AskRoundTotals(TDateTime programStart, std::function<void(TRoundTotals)> done) {
+    FReader.Post([this, programStart, done = std::move(done)] {
+        TRoundTotals totals;
+        totals.To = Today();
+        totals.From = RoundTotalsFrom(programStart, totals.To);
+        try {
+            if (!FLedger) FLedger = std::make_unique<TLedger>(SpoolDir());
+            totals.ByCode = FLedger->Totals(totals.From, totals.To);
+            totals.Counted = true;
+        } catch (const std::exception& e) {
+            totals.ByCode.clear();
+            LogError("장부", std::string("누적 실적을 세지 못했습니다 — ") + e.what());
+        }
+        done(std::move(totals));
     });
 }
 

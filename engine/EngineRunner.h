@@ -49,6 +49,9 @@ class TEngineRunner {
     void AskFiles(std::function<void(std::vector<TFileSummary>)> done);
     // The last run of every POS query this process made, one record per query name.
     void AskQueryRuns(std::function<void(std::vector<TQueryRun>)> done);
+    // The target-items page's round totals per goods, from the programme's start (21 days back
+    // without one) to today; not Counted when counting failed (logged).
+    void AskRoundTotals(TDateTime programStart, std::function<void(TRoundTotals)> done);
 
   private:
     // Passes every call on to the window's view and keeps the last snapshot for Snapshot().

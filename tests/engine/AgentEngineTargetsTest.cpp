@@ -4,8 +4,12 @@
 #include "tests/engine/EngineFixture.h"
 
 #include "common/Text.h"
+#include "engine/EngineRunner.h"
 #include "engine/TargetView.h"
 #include "tools/demopos/DemoPos.h"
+
+#include <chrono>
+#include <future>
 
 namespace pavona::test {
 namespace {
@@ -242,6 +246,39 @@ TEST_F(EngineTargetsTest, ARefreshBetweenChoosingAndSendingStillSendsTheChosenGo
     ASSERT_TRUE(sent.Ok) << sent.Message;
     EXPECT_EQ(MappingRequests(), (std::vector<std::string>{"release 600 "}));
     EXPECT_EQ(sent.Note, "「양파 1망」 의 지정을 풀었습니다 — 이 상품은 바로 대상에서 빠졌습니다.");
+}
+
+// The page asks for the round's totals on the reader thread, also while an operation runs.
+TEST_F(EngineTargetsTest, TheRoundTotalsComeFromTheSpoolWhileTheEngineIsBusy) {
+    SaveAgentSettings();
+    for (int i = 1; i <= 3; ++i)
+        ASSERT_TRUE(Spool().Append("2026-10-05", "R:" + std::to_string(i), SaleLinePayload("R:" + std::to_string(i))));
+    ASSERT_TRUE(Spool().Append("2026-09-01", "OLD:1", SaleLinePayload("OLD:1"))); // before the programme
+
+    TRecordingView view;
+    TEngineRunner runner(view, [](TAgentEngine& e) { e.SetHttpTimeouts({3000, 15000}); });
+    runner.Post([](TAgentEngine& e) { e.RefreshPolicy(); });
+    runner.Drain();
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    runner.Post([released](TAgentEngine&) { released.wait(); });
+
+    std::promise<TRoundTotals> asked;
+    runner.AskRoundTotals(runner.Snapshot().ProgramStart, [&](TRoundTotals t) { asked.set_value(std::move(t)); });
+    auto answer = asked.get_future();
+    ASSERT_EQ(answer.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    const TRoundTotals totals = answer.get();
+    release.set_value();
+    runner.Drain();
+
+    EXPECT_TRUE(totals.Counted);
+    EXPECT_EQ(totals.From, EncodeDate(2026, 10, 1));
+    EXPECT_EQ(totals.To, EncodeDate(2026, 10, 6));
+    const TTargetView v = BuildTargetView(runner.Snapshot().Targets, totals, -1);
+    const TTargetGroup& leek = v.Groups.back();
+    ASSERT_EQ(leek.BaseName, "대파");
+    EXPECT_EQ(leek.Runs.at(0).Rows.at(0).TotalsLine, "회차 누적  판매 3건 · 매출 9,000원 · 농할 지원 1,800원");
+    EXPECT_EQ(leek.Support, "회차 누적 지원 1,800원");
 }
 
 } // namespace
