@@ -256,7 +256,8 @@ TEST_F(LogPageTest, TheSearchWaitsForTypingToPauseAndNeverRereadsTheDay) {
     EXPECT_TRUE(page->Busy());
     EXPECT_EQ(list->model()->rowCount(), 5);
     ASSERT_TRUE(WaitSettled(*page));
-    EXPECT_GE(typed.elapsed(), TLogPage::kSearchPauseMs - 20);
+    // A coarse timer may fire up to 5 % early.
+    EXPECT_GE(typed.elapsed(), TLogPage::kSearchPauseMs * 9 / 10);
     EXPECT_EQ(list->model()->rowCount(), 2);
     EXPECT_EQ(FAsked.size(), 1u);
 }
