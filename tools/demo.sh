@@ -46,13 +46,46 @@ echo "== reference association server"
 "$server" --make-certs "$demo/certs" >/dev/null
 yesterday=$(date -d yesterday +%Y-%m-%d)
 today=$(date +%Y-%m-%d)
+# The target items give the page something to fix: three goods the designated coupons reach, one on
+# sale that none reaches (할인 미적용), and a department code the goods master lacks (POS 에 없음).
+# A fourth linked goods is left for /maprequest to assign; the round designates 배추 too, which no
+# goods covers.
+coupons=7001,7002,7003,7004
+reached="SELECT cp_goods FROM coupon WHERE cp_code IN ($coupons) AND cp_target = 1 UNION
+  SELECT pg_goods FROM promotiongoods JOIN coupon ON pg_group = cp_group WHERE cp_code IN ($coupons) AND cp_group <> 0"
+on_sale="(goods_status IS NULL OR goods_status = 1)"
+mapfile -t linked < <(sqlite3 "$demo/pos.sqlite" \
+  "SELECT goods_code || '|' || RTRIM(goods_name) FROM goods WHERE $on_sale AND goods_code IN ($reached) ORDER BY goods_code LIMIT 4")
+unlinked=$(sqlite3 "$demo/pos.sqlite" \
+  "SELECT goods_code || '|' || RTRIM(goods_name) FROM goods WHERE $on_sale AND goods_code NOT IN ($reached) ORDER BY goods_code LIMIT 1")
+[ "${#linked[@]}" = 4 ] && [ -n "$unlinked" ] || { echo "X  the demo POS has no goods for the target items"; exit 1; }
+# "사과 부사" → the association's item "사과(부사) 상품".
+item() {
+  local code=${2%%|*} name=${2#*|} review=$3 base variety
+  base=${name%% *}; variety=${name#"$base"}; variety=${variety# }
+  [ -n "$variety" ] && name="$base($variety) 상품" || name="$base 상품"
+  printf '{"vendor_item_code":"%s","standard_item_code":"%s","item_name":"%s","discount_rate":20,"discount_cap":2000,"review":"%s"}' \
+    "$code" "$1" "$name" "$review"
+}
+items="$(item V001 "${linked[0]}" confirmed),$(item V002 "${linked[1]}" confirmed),$(item V003 "${linked[2]}" pending)"
+items="$items,$(item V004 "$unlinked" confirmed),$(item V005 "990001|채소 모둠" "")"
+mapped=${linked[3]%%|*}
 cat > "$demo/policy.json" <<JSON
 {"enabled":true,
  "program":{"code":"DEMO-$(date +%Y-%m)","name":"데모 농할","starts_on":"$yesterday","ends_on":"$(date -d '+30 days' +%Y-%m-%d)"},
  "budget":{"allocated":3000000,"offset_outstanding":0},
- "items":[],
- "subsidy_coupon_codes":[7001,7002,7003,7004],
- "collect_from":"${yesterday}T00:00:00"}
+ "items":[$items],
+ "subsidy_coupon_codes":[$coupons],
+ "collect_from":"${yesterday}T00:00:00",
+ "rounds":[{"round_no":1,"starts_on":"$yesterday","ends_on":"$(date -d '+13 days' +%Y-%m-%d)","phase":"current",
+   "designated":[{"standard_item_code":"V001","name":"${linked[0]#*|}"},{"standard_item_code":"V004","name":"${unlinked#*|}"},
+                 {"standard_item_code":"V006","name":"배추"},{"standard_item_code":"V010","name":"${linked[3]#*|}"}]},
+  {"round_no":2,"starts_on":"$(date -d '+14 days' +%Y-%m-%d)","ends_on":"$(date -d '+30 days' +%Y-%m-%d)","phase":"upcoming",
+   "designated":[{"standard_item_code":"V002","name":"${linked[1]#*|}"},{"standard_item_code":"V007","name":"시금치"}],
+   "items":[$(item V002 "${linked[1]}" confirmed)]}],
+ "catalog":[{"standard_item_code":"V010","item_name":"${linked[3]#*|}","discount_rate":20,"discount_cap":2000}],
+ "decisions":[{"vendor_item_code":"100399","product_name":"수입 자몽","item_name":"${linked[0]#*|}",
+   "standard_item_code":"V001","verdict":"rejected","reason":"국산 품목이 아닙니다","at":"$yesterday"}]}
 JSON
 "$server" --add-store --state "$demo/server.db" --business-no $store --agent-key "unused-$(date +%s)" \
   --point-label "M01 솔빛마트" --point-id P-0001 --policy "$demo/policy.json" >/dev/null
@@ -74,6 +107,10 @@ echo "== /once until the watermark is within the last cycle's reach (one window 
 for i in 1 2 3 4; do
   "$agent" /once
 done
+
+echo "== /maprequest: goods $mapped into the association's item V010, which the association then confirms"
+"$agent" /maprequest "$mapped" include V010 "데모 지정"
+"$server" --decide --state "$demo/server.db" --business-no $store --vendor-item-code "$mapped" --verdict confirmed >/dev/null
 
 echo "== /selfcheck"
 "$agent" /selfcheck || true
