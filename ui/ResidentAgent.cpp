@@ -83,9 +83,8 @@ int RunResidentWindow(const TCommandLine& cl, platform::SingleInstance& instance
                      [status](const TNotice&) { status->SendNowDone(); });
     QObject::connect(&bridge, &TEngineBridge::programAnnounced, &form,
                      [&form, status](const TProgramNews& news) {
-                         // Which items still lack a POS goods is known once the target-items page exists:
-                         // until then every item counts as linked.
-                         const TNotice instead = form.Tray().AnnounceProgram(news, 0);
+                         // The engine counted the items without goods on sale when it read the POS goods.
+                         const TNotice instead = form.Tray().AnnounceProgram(news, news.Unlinked);
                          if (!instead.Empty()) status->ShowNotice(instead);
                      });
 
