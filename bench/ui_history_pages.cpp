@@ -106,7 +106,8 @@ struct TStore {
         for (int i = 0; i < kLogLines; ++i) {
             const TDateTime at = IncSecond(kLastDay, i);
             log += FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", at);
-            log += i % 50 == 0 ? "  주의  수집  POS 응답이 느립니다" : "  정보  전송  실적 200줄 → 받음 200 · 중복 0 · 거절 0";
+            log += i % 50 == 0 ? "  주의  수집  POS 응답이 느립니다"
+                               : "  정보  전송  실적 200줄 → 받음 200 · 중복 0 · 거절 0";
             log += "\r\n";
         }
         if (!platform::MakeDirs(LogDir()) ||
@@ -126,8 +127,7 @@ struct TTimes {
 };
 
 // Runs `start`, then the event loop until the page says it settled, probing the loop every 10 ms.
-template <class TPage>
-TTimes Measure(TPage& page, const std::function<void()>& start) {
+template <class TPage> TTimes Measure(TPage& page, const std::function<void()>& start) {
     QEventLoop loop;
     const QMetaObject::Connection done = QObject::connect(&page, &TPage::settled, &loop, [&] {
         if (!page.Busy()) loop.quit();
@@ -201,7 +201,8 @@ void BM_LogDay(benchmark::State& state) {
     for (auto _ : state) {
         TLogPage page(723, PageReadsOf(rig.Bridge), &rig.Host, [](const QUrl&) { return true; });
         t = Measure(page, [&] { page.Reload(); });
-        if (page.findChild<QLabel*>("logSum")->text().startsWith("0줄")) state.SkipWithError("the day was not shown");
+        if (page.findChild<QLabel*>("logSum")->text().startsWith("0줄"))
+            state.SkipWithError("the day was not shown");
     }
     Report(state, t);
 }

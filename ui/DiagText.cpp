@@ -70,13 +70,15 @@ QString SendsSummary(const std::vector<TSendRecord>& records, TDateTime today) {
         else
             ++failed;
     }
-    const QString last = lastOk != 0 ? " · 마지막 성공 " + Q(FormatDateTime("mm-dd hh:nn", lastOk)) : QString();
+    const QString last =
+        lastOk != 0 ? " · 마지막 성공 " + Q(FormatDateTime("mm-dd hh:nn", lastOk)) : QString();
     // One arg() call for all: a later arg() would also fill a "%n" that an earlier value brought in.
     return QString("오늘 %1번 보냄 · 협회가 받은 줄 %2 · 실패 %3번%4")
         .arg(QString::number(count), Q(WonDigits(accepted)), QString::number(failed), last);
 }
 
-std::vector<TQueryRow> MergeQueryRuns(const std::vector<TPosQuery>& catalogue, const std::vector<TQueryRun>& runs) {
+std::vector<TQueryRow> MergeQueryRuns(const std::vector<TPosQuery>& catalogue,
+                                      const std::vector<TQueryRun>& runs) {
     std::map<std::string, const TQueryRun*> byName;
     for (const TQueryRun& r : runs)
         byName[r.Name] = &r;
@@ -136,7 +138,8 @@ QString QueryDetail(const TQueryRow& row) {
         lines << QString() << MemoLines(r.Sql);
     } else {
         // "%s" names the statements' own list slot (IN (%s)), filled at run time like :p1.
-        lines << "-- 이번 실행에서는 아직 던지지 않았습니다. 아래는 질의의 틀입니다(%s · :p1 자리는 실행 때 채운다)."
+        lines << "-- 이번 실행에서는 아직 던지지 않았습니다. 아래는 질의의 틀입니다(%s · :p1 자리는 실행 때 "
+                 "채운다)."
               << QString() << MemoLines(row.Query.Sql);
     }
     return lines.join('\n');

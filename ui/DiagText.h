@@ -31,7 +31,8 @@ struct TQueryRow {
     TQueryRun Run;
 };
 // The catalogue in its order, each entry with its run when there is one.
-std::vector<TQueryRow> MergeQueryRuns(const std::vector<TPosQuery>& catalogue, const std::vector<TQueryRun>& runs);
+std::vector<TQueryRow> MergeQueryRuns(const std::vector<TPosQuery>& catalogue,
+                                      const std::vector<TQueryRun>& runs);
 // "질의", "하는 일", "마지막 실행", "걸린 시간", "행", "횟수".
 QString QueryCell(const TQueryRow& row, int column);
 // The memo under the list: the statement as it was sent with its values, or the catalogue's

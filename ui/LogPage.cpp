@@ -59,9 +59,11 @@ TLogPage::TLogPage(int cardWidth, TPageReads reads, QWidget* parent, TOpener ope
 void TLogPage::BuildTop(int w) {
     QWidget* top = MakeTopPanel(this, 150);
     MakeLabel(top, 28, 22, 300, 30, QStringLiteral("로그"), 15, QColor(kInk), true);
-    MakeLabel(top, 108, 30, w - 300, 20,
-              QStringLiteral("수집 · 전송 · 쿼리 · 정책 · 오류를 시각 순으로(14일 보관). 문의할 때 이 폴더를 보내 주세요."),
-              9, QColor(kUiMuted));
+    MakeLabel(
+        top, 108, 30, w - 300, 20,
+        QStringLiteral(
+            "수집 · 전송 · 쿼리 · 정책 · 오류를 시각 순으로(14일 보관). 문의할 때 이 폴더를 보내 주세요."),
+        9, QColor(kUiMuted));
 
     TUiButton* prev = MakeToolButton(top, QStringLiteral("<"), 28, 64, 44, 38);
     prev->setObjectName(QStringLiteral("logPrev"));
@@ -168,7 +170,8 @@ void TLogPage::ApplyFilter() {
 void TLogPage::Show(const std::shared_ptr<const TView>& view) {
     FView = view;
     FDayLabel->setText(DayLabel(view->Day->Day));
-    FSum->SetFitText(LogSumText(static_cast<int>(view->Rows.size()), view->Day->Warnings, LogFileOf(view->Day->Day)));
+    FSum->SetFitText(
+        LogSumText(static_cast<int>(view->Rows.size()), view->Day->Warnings, LogFileOf(view->Day->Day)));
     RowsOf(FList)->SetRows(static_cast<int>(view->Rows.size()), [view](int row, int column) {
         return LogColumn(view->Day->Lines[static_cast<size_t>(view->Rows[static_cast<size_t>(row)])], column);
     });

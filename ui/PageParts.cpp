@@ -91,7 +91,8 @@ class TPaddedCells : public QStyledItemDelegate {
   public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         QStyleOptionViewItem cell(option);
         initStyleOption(&cell, index);
         const QString text = cell.text;
@@ -100,7 +101,8 @@ class TPaddedCells : public QStyledItemDelegate {
         QStyle* style = view != nullptr ? view->style() : QApplication::style();
         style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, view);
         const bool right = (cell.displayAlignment & Qt::AlignRight) != 0;
-        const QRect box = right ? cell.rect.adjusted(0, 0, -UiScale(6), 0) : cell.rect.adjusted(UiScale(4), 0, 0, 0);
+        const QRect box =
+            right ? cell.rect.adjusted(0, 0, -UiScale(6), 0) : cell.rect.adjusted(UiScale(4), 0, 0, 0);
         const bool selected = (cell.state & QStyle::State_Selected) != 0;
         painter->save();
         painter->setFont(cell.font);
@@ -265,8 +267,8 @@ void TFitLabel::UpdateTip() {
     setToolTip(ShownText() == text() ? QString() : text());
 }
 
-TFitLabel* MakeFitLabel(QWidget* parent, int left, int top, int width, int height, int size, const QColor& colour,
-                        bool semi, Qt::TextElideMode elide) {
+TFitLabel* MakeFitLabel(QWidget* parent, int left, int top, int width, int height, int size,
+                        const QColor& colour, bool semi, Qt::TextElideMode elide) {
     auto* label = new TFitLabel(elide, parent);
     label->setTextFormat(Qt::PlainText);
     label->setAutoFillBackground(false);
@@ -284,7 +286,8 @@ TUiButton* MakeToolButton(QWidget* parent, const QString& caption, int left, int
     return button;
 }
 
-QLineEdit* MakeSearchBox(QWidget* parent, const QString& placeholder, int left, int top, int width, int height) {
+QLineEdit* MakeSearchBox(QWidget* parent, const QString& placeholder, int left, int top, int width,
+                         int height) {
     auto* box = new QLineEdit(parent);
     SetBoundsScaled(box, left, top, width, height);
     SetUiFont(box, 10, QColor(kInk));

@@ -98,14 +98,15 @@ class TFitLabel : public QLabel {
     Qt::TextElideMode FElide;
 };
 // A TFitLabel at design bounds, like MakeLabel's labels otherwise.
-TFitLabel* MakeFitLabel(QWidget* parent, int left, int top, int width, int height, int size, const QColor& colour,
-                        bool semi, Qt::TextElideMode elide);
+TFitLabel* MakeFitLabel(QWidget* parent, int left, int top, int width, int height, int size,
+                        const QColor& colour, bool semi, Qt::TextElideMode elide);
 
 // A secondary button at design bounds.
 TUiButton* MakeToolButton(QWidget* parent, const QString& caption, int left, int top, int width, int height);
 
 // A one-line search box at design bounds: 10 pt ink, a grey placeholder.
-QLineEdit* MakeSearchBox(QWidget* parent, const QString& placeholder, int left, int top, int width, int height);
+QLineEdit* MakeSearchBox(QWidget* parent, const QString& placeholder, int left, int top, int width,
+                         int height);
 
 // Keeps a child `rightGap` design pixels from its parent's right edge as the parent resizes:
 // moved (AnchorRight, a button anchored top and right) or widened (StretchRight, a label anchored
@@ -116,8 +117,7 @@ void StretchRight(QWidget* child, int rightGap);
 // Runs `work` on Qt's thread pool and hands its result to `done` on `context`'s thread, unless
 // `context` is gone by then. The pages filter and prepare big days this way, off the window's thread.
 // A `work` that throws hands over T{} (an empty pointer for the pages), so a page never stays busy.
-template <class T>
-void RunOffThread(QObject* context, std::function<T()> work, std::function<void(T)> done) {
+template <class T> void RunOffThread(QObject* context, std::function<T()> work, std::function<void(T)> done) {
     auto promise = std::make_shared<QPromise<T>>();
     auto* watcher = new QFutureWatcher<T>(context); // goes with the context: no call after it is gone
     QObject::connect(watcher, &QFutureWatcherBase::finished, context, [watcher, done = std::move(done)] {

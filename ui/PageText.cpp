@@ -107,7 +107,8 @@ TSalesSums SumSales(const std::vector<TLedgerLine>& lines, const std::vector<int
 QString SalesSumText(const TSalesSums& s, bool dayHasLines) {
     if (!dayHasLines) return "이 날 모은 판매 줄이 없습니다 — 영업하지 않은 날이거나, 아직 수집 전입니다.";
     const QString cancelled = s.Cancelled > 0 ? " · 취소 " + Q(WonDigits(s.Cancelled)) : QString();
-    return QString("영수증 %1건 · 줄 %2 · 매출 %3 · 농할 지원 %4 (%5줄) · 협회 전송 %6 / 대기 %7%8   — 줄을 두 번 "
+    return QString("영수증 %1건 · 줄 %2 · 매출 %3 · 농할 지원 %4 (%5줄) · 협회 전송 %6 / 대기 %7%8   — 줄을 "
+                   "두 번 "
                    "누르면 영수증")
         .arg(Q(WonDigits(s.Receipts)), Q(WonDigits(s.Lines)), Q(FormatWon(s.Sales)), Q(FormatWon(s.Subsidy)),
              Q(WonDigits(s.Subsidised)), Q(WonDigits(s.Sent)), Q(WonDigits(s.Lines - s.Sent)), cancelled);

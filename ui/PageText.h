@@ -48,7 +48,7 @@ struct TSalesSums {
     int Sent = 0;      // voided lines too: what was sent stays sent
     int Cancelled = 0; // voided lines
     int Subsidised = 0;
-    std::int64_t Sales = 0;   // the money sums leave voided lines out
+    std::int64_t Sales = 0; // the money sums leave voided lines out
     std::int64_t Subsidy = 0;
 };
 TSalesSums SumSales(const std::vector<TLedgerLine>& lines, const std::vector<int>& rows);

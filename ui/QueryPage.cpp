@@ -22,7 +22,8 @@ const char* const kPickOne = "위 목록에서 질의를 고르세요.";
 } // namespace
 
 TQueryPage::TQueryPage(int cardWidth, TPageReads reads, QWidget* parent, std::vector<TPosQuery> catalogue)
-    : QWidget(parent), FReads(std::move(reads)), FCatalogue(catalogue.empty() ? PosQueries() : std::move(catalogue)) {
+    : QWidget(parent), FReads(std::move(reads)),
+      FCatalogue(catalogue.empty() ? PosQueries() : std::move(catalogue)) {
     setObjectName(QStringLiteral("queryPage"));
     const int w = cardWidth;
     auto* column = new QVBoxLayout(this);
@@ -32,8 +33,9 @@ TQueryPage::TQueryPage(int cardWidth, TPageReads reads, QWidget* parent, std::ve
     QWidget* top = MakeTopPanel(this, 112);
     MakeLabel(top, 28, 22, 300, 30, QStringLiteral("POS 쿼리"), 15, QColor(kInk), true);
     MakeLabel(top, 158, 20, w - 130, 44,
-              QStringLiteral("POS DB 에 던지는 질의 전부입니다 — 읽기 전용 계정 · SELECT 만 · WITH (NOLOCK)(계산대를 "
-                             "막지 않는다). 줄을 고르면 아래에 실제로 던진 질의문과 값이 나옵니다."),
+              QStringLiteral(
+                  "POS DB 에 던지는 질의 전부입니다 — 읽기 전용 계정 · SELECT 만 · WITH (NOLOCK)(계산대를 "
+                  "막지 않는다). 줄을 고르면 아래에 실제로 던진 질의문과 값이 나옵니다."),
               9, QColor(kBody), false, true);
     TUiButton* refresh = MakeToolButton(top, QStringLiteral("새로 고침"), 28, 66, 110, 38);
     refresh->setObjectName(QStringLiteral("queryRefresh"));
@@ -49,8 +51,8 @@ TQueryPage::TQueryPage(int cardWidth, TPageReads reads, QWidget* parent, std::ve
     backdrop.setColor(QPalette::Window, QColor(kUiBackdrop));
     split->setPalette(backdrop);
     split->setAutoFillBackground(true);
-    FList = MakeList(split, {"질의", "하는 일", "마지막 실행", "걸린 시간", "행", "횟수"}, {180, 300, 80, 70, 60, 50},
-                     {3, 4, 5});
+    FList = MakeList(split, {"질의", "하는 일", "마지막 실행", "걸린 시간", "행", "횟수"},
+                     {180, 300, 80, 70, 60, 50}, {3, 4, 5});
     FList->setObjectName(QStringLiteral("queryList"));
     split->addWidget(FList->parentWidget());
 

@@ -38,7 +38,8 @@ class TPen {
         const int w = width > 0 ? width : FWidth - UiScale(24) - x;
         const QRect box(x, UiScale(designY), w, UiScale(2 * size + 6));
         const QString shown = QFontMetrics(FPainter.font()).elidedText(text, Qt::ElideRight, w);
-        FPainter.drawText(box, (right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop | Qt::TextSingleLine, shown);
+        FPainter.drawText(box, (right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop | Qt::TextSingleLine,
+                          shown);
     }
 
     // 6-pixel dashes every 10 pixels from left to right, the last one cut at right.
@@ -101,7 +102,8 @@ void TReceiptView::paintEvent(QPaintEvent*) {
     TPen pen(p, wd);
 
     p.fillRect(rect(), QColor(kUiBackdrop));
-    const QRect paper(QPoint(UiScale(12), UiScale(12)), QPoint(wd - UiScale(12) - 1, NeededHeight() - UiScale(12) - 1));
+    const QRect paper(QPoint(UiScale(12), UiScale(12)),
+                      QPoint(wd - UiScale(12) - 1, NeededHeight() - UiScale(12) - 1));
     p.fillRect(paper, QColor(kUiWhite));
     p.setPen(QColor(kUiLine));
     p.setBrush(Qt::NoBrush);
@@ -117,7 +119,8 @@ void TReceiptView::paintEvent(QPaintEvent*) {
         pen.Text(l, y, 0, 10, kBody, "판매 시각  " + Q(FormatStamp(first.SoldAt)));
         y += 24;
         const QString pos = first.PosNo.empty() ? QString("-") : Q(first.PosNo);
-        const QString member = first.Member.empty() ? QString("비회원") : "회원(번호만 · " + Q(first.Member) + ")";
+        const QString member =
+            first.Member.empty() ? QString("비회원") : "회원(번호만 · " + Q(first.Member) + ")";
         pen.Text(l, y, 0, 10, kBody, "계산대  " + pos + "     회원  " + member);
         y += 30;
     }
@@ -141,7 +144,8 @@ void TReceiptView::paintEvent(QPaintEvent*) {
         pen.Text(r - UiScale(330), y, UiScale(50), 10, kInk, FormatReceiptQty(line.Qty), false, true);
         pen.Text(r - UiScale(270), y, UiScale(90), 10, kInk, Q(WonDigits(line.Amount)), false, true);
         if (line.Discount > 0)
-            pen.Text(r - UiScale(170), y, UiScale(90), 10, kUiGreen, "-" + Q(WonDigits(line.Discount)), true, true);
+            pen.Text(r - UiScale(170), y, UiScale(90), 10, kUiGreen, "-" + Q(WonDigits(line.Discount)), true,
+                     true);
         if (line.Voided)
             pen.Text(r - UiScale(70), y, UiScale(70), 9, kRed, "취소", true, true);
         else if (line.Sent)
@@ -208,7 +212,8 @@ QDialog* ShowReceipt(QWidget* owner, const QString& receipt, std::vector<TLedger
 
     const int bar = dialog->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, box);
     const QRect work = main->screen()->availableGeometry();
-    dialog->resize(view->width() + bar, std::min(view->NeededHeight() + UiScale(40), work.height() - UiScale(80)));
+    dialog->resize(view->width() + bar,
+                   std::min(view->NeededHeight() + UiScale(40), work.height() - UiScale(80)));
     dialog->move(main->geometry().center() - dialog->rect().center());
     dialog->show();
     return dialog;

@@ -33,11 +33,13 @@ TSalesPage::TSalesPage(int cardWidth, TPageReads reads, QWidget* parent)
     BuildTop(cardWidth);
     column->addWidget(FDayLabel->parentWidget());
 
-    FList = MakeList(this, {"시각", "영수증", "상품번호", "상품명", "수량", "금액", "농할 지원", "자체 할인", "협회 전송"},
-                     {64, 74, 66, 176, 46, 84, 76, 70, 70}, {4, 5, 6, 7});
+    FList = MakeList(
+        this, {"시각", "영수증", "상품번호", "상품명", "수량", "금액", "농할 지원", "자체 할인", "협회 전송"},
+        {64, 74, 66, 176, 46, 84, 76, 70, 70}, {4, 5, 6, 7});
     FList->setObjectName(QStringLiteral("salesList"));
     FList->setToolTip(QStringLiteral("줄을 두 번 누르면 그 영수증을 봅니다"));
-    connect(FList, &QTableView::doubleClicked, this, [this](const QModelIndex& index) { OpenReceipt(index.row()); });
+    connect(FList, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& index) { OpenReceipt(index.row()); });
     column->addWidget(FList->parentWidget(), 1);
 }
 
@@ -116,7 +118,8 @@ void TSalesPage::Loaded(int ticket, TDateTime day, std::vector<TLedgerLine> line
     LogInfo("화면", Fmt("실적 내역 %s — %d줄", FormatDay(day).c_str(), static_cast<int>(lines.size())));
     auto data = std::make_shared<std::vector<TLedgerLine>>(std::move(lines));
     RunOffThread<std::shared_ptr<const TSalesDay>>(
-        this, [day, data] { return std::make_shared<const TSalesDay>(PrepareSalesDay(day, std::move(*data))); },
+        this,
+        [day, data] { return std::make_shared<const TSalesDay>(PrepareSalesDay(day, std::move(*data))); },
         [this, ticket](std::shared_ptr<const TSalesDay> prepared) {
             if (ticket != FLoadTicket) return;
             FLoading = false;

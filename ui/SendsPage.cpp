@@ -22,7 +22,8 @@ constexpr int kSendRecords = 2000;
 
 } // namespace
 
-TSendsPage::TSendsPage(int cardWidth, TPageReads reads, QWidget* parent) : QWidget(parent), FReads(std::move(reads)) {
+TSendsPage::TSendsPage(int cardWidth, TPageReads reads, QWidget* parent)
+    : QWidget(parent), FReads(std::move(reads)) {
     setObjectName(QStringLiteral("sendsPage"));
     const int w = cardWidth;
     auto* column = new QVBoxLayout(this);
@@ -31,9 +32,11 @@ TSendsPage::TSendsPage(int cardWidth, TPageReads reads, QWidget* parent) : QWidg
 
     QWidget* top = MakeTopPanel(this, 112);
     MakeLabel(top, 28, 22, 300, 30, QStringLiteral("전송 내역"), 15, QColor(kInk), true);
-    MakeLabel(top, 158, 30, w - 130, 20,
-              QStringLiteral("협회 서버로 보낸 묶음(배치)마다 한 줄 — 받음 · 중복 · 거절은 협회 서버가 돌려준 답입니다."),
-              9, QColor(kUiMuted));
+    MakeLabel(
+        top, 158, 30, w - 130, 20,
+        QStringLiteral(
+            "협회 서버로 보낸 묶음(배치)마다 한 줄 — 받음 · 중복 · 거절은 협회 서버가 돌려준 답입니다."),
+        9, QColor(kUiMuted));
     TUiButton* refresh = MakeToolButton(top, QStringLiteral("새로 고침"), 28, 64, 110, 38);
     refresh->setObjectName(QStringLiteral("sendsRefresh"));
     connect(refresh, &TUiClickable::clicked, this, &TSendsPage::Reload);
@@ -47,22 +50,25 @@ TSendsPage::TSendsPage(int cardWidth, TPageReads reads, QWidget* parent) : QWidg
     auto* filesBox = new QVBoxLayout(files);
     filesBox->setContentsMargins(UiScale(28), 0, UiScale(28), UiScale(14));
     filesBox->setSpacing(0);
-    QLabel* filesHead = MakeLabel(files, 0, 0, 400, 22, QStringLiteral("보관 파일별 — 이 PC 에 쌓은 줄과 협회가 받은 줄"),
-                                  10, QColor(kInk), false, false, true);
+    QLabel* filesHead =
+        MakeLabel(files, 0, 0, 400, 22, QStringLiteral("보관 파일별 — 이 PC 에 쌓은 줄과 협회가 받은 줄"), 10,
+                  QColor(kInk), false, false, true);
     filesHead->setFixedHeight(UiScale(22));
     filesBox->addWidget(filesHead);
-    FFilesList = MakeTable(files, {"수집 시작일", "쌓은 줄", "보낸 줄", "남은 줄", "파일 크기"}, {120, 120, 120, 120, 120},
-                           {1, 2, 3, 4}, 26);
+    FFilesList = MakeTable(files, {"수집 시작일", "쌓은 줄", "보낸 줄", "남은 줄", "파일 크기"},
+                           {120, 120, 120, 120, 120}, {1, 2, 3, 4}, 26);
     FFilesList->setObjectName(QStringLiteral("filesList"));
     filesBox->addWidget(FFilesList, 1);
     column->addWidget(files);
 
     QWidget* sendsHead = MakeTopPanel(this, 30);
-    MakeLabel(sendsHead, 28, 4, 600, 22, QStringLiteral("보낸 기록 — 새것부터"), 10, QColor(kInk), false, false, true);
+    MakeLabel(sendsHead, 28, 4, 600, 22, QStringLiteral("보낸 기록 — 새것부터"), 10, QColor(kInk), false,
+              false, true);
     column->addWidget(sendsHead);
 
-    FSendsList = MakeList(this, {"보낸 시각", "종류", "수집 시작일", "줄", "받음", "중복", "거절", "결과", "비고"},
-                          {140, 50, 96, 56, 56, 56, 56, 56, 300}, {3, 4, 5, 6});
+    FSendsList =
+        MakeList(this, {"보낸 시각", "종류", "수집 시작일", "줄", "받음", "중복", "거절", "결과", "비고"},
+                 {140, 50, 96, 56, 56, 56, 56, 56, 300}, {3, 4, 5, 6});
     FSendsList->setObjectName(QStringLiteral("sendsList"));
     column->addWidget(FSendsList->parentWidget(), 1);
 }

@@ -30,8 +30,7 @@ const TDateTime kToday = EncodeDate(2026, 10, 6);
 const TDateTime kNow = EncodeDateTime(2026, 10, 6, 14, 30, 0);
 
 // Answers on a later turn of the event loop, as the reader thread's answers come.
-template <class T>
-void AnswerLater(std::function<void(T)> answer, T value) {
+template <class T> void AnswerLater(std::function<void(T)> answer, T value) {
     QTimer::singleShot(0, [answer = std::move(answer), value = std::move(value)] { answer(value); });
 }
 
@@ -40,18 +39,15 @@ class DiagPagesTest : public test::TempDataTest {
   protected:
     DiagPagesTest() : FScope(FClock) { FHost.Widget()->show(); }
 
-    template <class TPage>
-    TPage* Make(const TPageReads& reads) {
+    template <class TPage> TPage* Make(const TPageReads& reads) {
         return Place(new TPage(kCardWidth, reads, FHost.Widget()));
     }
-    template <class TPage>
-    TPage* Place(TPage* page) {
+    template <class TPage> TPage* Place(TPage* page) {
         page->resize(FHost.Widget()->size());
         page->show();
         return page;
     }
-    template <class T>
-    static T* Find(QWidget* page, const char* name) {
+    template <class T> static T* Find(QWidget* page, const char* name) {
         auto* w = page->findChild<T*>(name);
         EXPECT_NE(w, nullptr) << name;
         return w;
@@ -83,16 +79,18 @@ TEST_F(DiagPagesTest, SendHistoryListsFilesAndSendsAsReadWithTodaysSummary) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     TPageReads reads;
     reads.Files = [](std::function<void(std::vector<TFileSummary>)> answer) {
-        AnswerLater(answer, std::vector<TFileSummary>{{"2026-10-06", 1000, 990, 1572864}, {"2026-10-05", 500, 500, 524288}});
+        AnswerLater(answer, std::vector<TFileSummary>{{"2026-10-06", 1000, 990, 1572864},
+                                                      {"2026-10-05", 500, 500, 524288}});
     };
     int maxAsked = 0;
     reads.SendLog = [&](int maxCount, std::function<void(std::vector<TSendRecord>)> answer) {
         maxAsked = maxCount;
-        AnswerLater(answer, std::vector<TSendRecord>{
-                                Record(EncodeDateTime(2026, 10, 6, 11, 0, 0), "실적", "2026-10-06", 200, 198, true),
-                                Record(EncodeDateTime(2026, 10, 6, 10, 0, 0), "취소", "2026-10-06-cancel", 3, 0,
-                                       false, "시간 초과"),
-                                Record(EncodeDateTime(2026, 10, 5, 9, 40, 0), "실적", "2026-10-05", 150, 150, true)});
+        AnswerLater(answer,
+                    std::vector<TSendRecord>{
+                        Record(EncodeDateTime(2026, 10, 6, 11, 0, 0), "실적", "2026-10-06", 200, 198, true),
+                        Record(EncodeDateTime(2026, 10, 6, 10, 0, 0), "취소", "2026-10-06-cancel", 3, 0,
+                               false, "시간 초과"),
+                        Record(EncodeDateTime(2026, 10, 5, 9, 40, 0), "실적", "2026-10-05", 150, 150, true)});
     };
     auto* page = Make<TSendsPage>(reads);
     page->Reload();
@@ -102,18 +100,19 @@ TEST_F(DiagPagesTest, SendHistoryListsFilesAndSendsAsReadWithTodaysSummary) {
     EXPECT_EQ(maxAsked, 2000);
     auto* files = Find<QTableView>(page, "filesList");
     ASSERT_EQ(files->model()->rowCount(), 2);
-    const std::vector<std::string> first = {Cell(files, 0, 0), Cell(files, 0, 1), Cell(files, 0, 2), Cell(files, 0, 3),
-                                            Cell(files, 0, 4)};
+    const std::vector<std::string> first = {Cell(files, 0, 0), Cell(files, 0, 1), Cell(files, 0, 2),
+                                            Cell(files, 0, 3), Cell(files, 0, 4)};
     EXPECT_EQ(first, (std::vector<std::string>{"2026-10-06", "1,000", "990", "10", "1.5 MB"}));
     EXPECT_EQ(Cell(files, 1, 4), "0.5 MB");
 
     auto* sends = Find<QTableView>(page, "sendsList");
-    EXPECT_EQ(ColumnOf(sends, 0),
-              (std::vector<std::string>{"2026-10-06 11:00:00", "2026-10-06 10:00:00", "2026-10-05 09:40:00"}));
+    EXPECT_EQ(ColumnOf(sends, 0), (std::vector<std::string>{"2026-10-06 11:00:00", "2026-10-06 10:00:00",
+                                                            "2026-10-05 09:40:00"}));
     EXPECT_EQ(ColumnOf(sends, 2), (std::vector<std::string>{"2026-10-06", "2026-10-06", "2026-10-05"}));
     EXPECT_EQ(ColumnOf(sends, 7), (std::vector<std::string>{"성공", "실패", "성공"}));
     EXPECT_EQ(Cell(sends, 1, 8), "시간 초과");
-    EXPECT_EQ(Text(page, "sendsSum"), "오늘 2번 보냄 · 협회가 받은 줄 198 · 실패 1번 · 마지막 성공 10-06 11:00");
+    EXPECT_EQ(Text(page, "sendsSum"),
+              "오늘 2번 보냄 · 협회가 받은 줄 198 · 실패 1번 · 마지막 성공 10-06 11:00");
 }
 
 TEST_F(DiagPagesTest, QuerySelectionSurvivesAReloadAndTheMemoFollowsTheNewRun) {
@@ -137,20 +136,23 @@ TEST_F(DiagPagesTest, QuerySelectionSurvivesAReloadAndTheMemoFollowsTheNewRun) {
     EXPECT_EQ(memo->toPlainText(), "위 목록에서 질의를 고르세요.");
     ASSERT_EQ(list->model()->rowCount(), static_cast<int>(PosQueries().size()));
     EXPECT_EQ(ColumnOf(list, 0).front(), SQL_SALES);
-    const std::vector<std::string> sales = {Cell(list, 0, 2), Cell(list, 0, 3), Cell(list, 0, 4), Cell(list, 0, 5)};
+    const std::vector<std::string> sales = {Cell(list, 0, 2), Cell(list, 0, 3), Cell(list, 0, 4),
+                                            Cell(list, 0, 5)};
     EXPECT_EQ(sales, (std::vector<std::string>{"14:20:05", "15 ms", "1,234", "1"}));
 
     int coupon = -1;
     for (int row = 0; row < list->model()->rowCount(); ++row)
         if (Cell(list, row, 0) == SQL_COUPON) coupon = row;
     ASSERT_GE(coupon, 0);
-    const std::vector<std::string> notRun = {Cell(list, coupon, 2), Cell(list, coupon, 3), Cell(list, coupon, 4),
-                                             Cell(list, coupon, 5)};
+    const std::vector<std::string> notRun = {Cell(list, coupon, 2), Cell(list, coupon, 3),
+                                             Cell(list, coupon, 4), Cell(list, coupon, 5)};
     EXPECT_EQ(notRun, (std::vector<std::string>{"—", "", "", "0"}));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(coupon, 0)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(coupon, 0)).center());
     EXPECT_EQ(page->SelectedName(), SQL_COUPON);
     EXPECT_TRUE(memo->toPlainText().contains("아래는 질의의 틀입니다(%s · :p1 자리는 실행 때 채운다)."));
-    EXPECT_TRUE(memo->toPlainText().endsWith(QString::fromStdString(PosQuerySql(SQL_COUPON)).replace("\r\n", "\n")));
+    EXPECT_TRUE(
+        memo->toPlainText().endsWith(QString::fromStdString(PosQuerySql(SQL_COUPON)).replace("\r\n", "\n")));
 
     TQueryRun failed;
     failed.Name = SQL_COUPON;
@@ -224,7 +226,8 @@ TEST_F(LogPageTest, FilterAndSearchChangeTheLinesShownButNotTheDaysWarningCount)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Search.toStdString() + (c.OnlyWarnings ? " (warnings)" : ""));
-        if (page->OnlyWarnings() != c.OnlyWarnings) QTest::mouseClick(Find<TUiButton>(page, "logFilter"), Qt::LeftButton);
+        if (page->OnlyWarnings() != c.OnlyWarnings)
+            QTest::mouseClick(Find<TUiButton>(page, "logFilter"), Qt::LeftButton);
         search->setText(c.Search);
         ASSERT_TRUE(WaitSettled(*page));
         EXPECT_EQ(ColumnOf(list, 0), c.Times);
@@ -239,9 +242,11 @@ TEST_F(LogPageTest, EachLineShowsInFourColumnsAndAStrayLineWholeInTheLast) {
     auto* list = Find<QTableView>(page, "logList");
     ASSERT_EQ(list->model()->rowCount(), 5);
     const auto row = [&](int r) {
-        return std::vector<std::string>{Cell(list, r, 0), Cell(list, r, 1), Cell(list, r, 2), Cell(list, r, 3)};
+        return std::vector<std::string>{Cell(list, r, 0), Cell(list, r, 1), Cell(list, r, 2),
+                                        Cell(list, r, 3)};
     };
-    EXPECT_EQ(row(0), (std::vector<std::string>{"09:30:00", "오류", "전송", "실적 3줄 실패 — 시간 초과 (2026-10-06)"}));
+    EXPECT_EQ(row(0), (std::vector<std::string>{"09:30:00", "오류", "전송",
+                                                "실적 3줄 실패 — 시간 초과 (2026-10-06)"}));
     EXPECT_EQ(row(1), (std::vector<std::string>{"", "", "", "broken line"}));
     EXPECT_EQ(Text(page, "logDay"), "2026-10-06 (화)");
 }
@@ -323,7 +328,8 @@ TEST_F(HistoryPagesLook, BusyTextsFitTheirLabelsAtBothScales) {
         const int w = 723;
         Host host(kUiBackdrop, QSize(UiScale(w + 56), UiScale(700)));
         host.Widget()->show();
-        std::vector<QWidget*> pages = {new TSalesPage(w, reads, host.Widget()), new TSendsPage(w, reads, host.Widget()),
+        std::vector<QWidget*> pages = {new TSalesPage(w, reads, host.Widget()),
+                                       new TSendsPage(w, reads, host.Widget()),
                                        new TLogPage(w, reads, host.Widget())};
         static_cast<TSalesPage*>(pages[0])->Reload();
         static_cast<TSendsPage*>(pages[1])->Reload();
@@ -339,7 +345,8 @@ TEST_F(HistoryPagesLook, BusyTextsFitTheirLabelsAtBothScales) {
             for (QLabel* label : page->findChildren<QLabel*>()) {
                 if (label->wordWrap()) continue;
                 SCOPED_TRACE(label->text().toStdString());
-                EXPECT_TRUE(label->font().family().startsWith("Pretendard")) << label->font().family().toStdString();
+                EXPECT_TRUE(label->font().family().startsWith("Pretendard"))
+                    << label->font().family().toStdString();
                 QString shown = label->text();
                 if (auto* fit = qobject_cast<TFitLabel*>(label)) {
                     shown = fit->ShownText();

@@ -24,8 +24,7 @@ inline void PrintTo(const QString& text, std::ostream* os) {
 namespace pavona {
 
 // Runs the window's event loop until the page is no longer busy (at most `ms`); false on time-out.
-template <class TPage>
-bool WaitSettled(const TPage& page, int ms = 10000) {
+template <class TPage> bool WaitSettled(const TPage& page, int ms = 10000) {
     QElapsedTimer clock;
     clock.start();
     do {

@@ -1,7 +1,7 @@
 // The history pages' texts as plain functions: quantities and sizes whatever the locale, the log
 // line's columns, today's send summary, the query memo, and which lines make up one receipt.
-#include "ui/DiagText.h"
 #include "ui/PageText.h"
+#include "ui/DiagText.h"
 #include "ui/ReceiptView.h"
 
 #include <QLocale>
@@ -33,9 +33,10 @@ TEST(PageText, QuantitiesAndSizesUseAPointAndGroupWholeQuantitiesOnlyOnTheList) 
         const char* List;
         const char* Receipt;
     };
-    const Case cases[] = {{0.5, "0.5", "0.5"},      {1200, "1,200", "1200"},     {1.25, "1.25", "1.25"},
-                          {-0.5, "-0.5", "-0.5"},   {-3, "-3", "-3"},            {0, "0", "0"},
-                          {0.0001, "0", "0"},       {1234567, "1,234,567", "1234567"}};
+    const Case cases[] = {{0.5, "0.5", "0.5"},    {1200, "1,200", "1200"},
+                          {1.25, "1.25", "1.25"}, {-0.5, "-0.5", "-0.5"},
+                          {-3, "-3", "-3"},       {0, "0", "0"},
+                          {0.0001, "0", "0"},     {1234567, "1,234,567", "1234567"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Qty);
         EXPECT_EQ(FormatQty(c.Qty), c.List);
@@ -93,7 +94,10 @@ TEST(PageText, TodaysSendSummaryCountsTodayAndFindsTheLastSuccessOfAnyDay) {
         const char* Want;
     };
     const Case cases[] = {
-        {"no records", {}, "아직 보낸 기록이 없습니다 (이 판부터 기록합니다 — 그 전에 보낸 줄은 위 「보낸 줄」 에 들어 있습니다)."},
+        {"no records",
+         {},
+         "아직 보낸 기록이 없습니다 (이 판부터 기록합니다 — 그 전에 보낸 줄은 위 「보낸 줄」 에 들어 "
+         "있습니다)."},
         {"earlier days only",
          {Send(later, true, 10), Send(earlier, true, 20)},
          "오늘 0번 보냄 · 협회가 받은 줄 0 · 실패 0번 · 마지막 성공 10-05 18:05"},
@@ -104,7 +108,8 @@ TEST(PageText, TodaysSendSummaryCountsTodayAndFindsTheLastSuccessOfAnyDay) {
          {Send(IncMinute(today, 600), false, 0), Send(IncMinute(today, 540), false, 0)},
          "오늘 2번 보냄 · 협회가 받은 줄 0 · 실패 2번"},
         {"today's thousands",
-         {Send(IncMinute(today, 600), true, 1500), Send(IncMinute(today, 300), true, 200), Send(earlier, true, 9)},
+         {Send(IncMinute(today, 600), true, 1500), Send(IncMinute(today, 300), true, 200),
+          Send(earlier, true, 9)},
          "오늘 2번 보냄 · 협회가 받은 줄 1,700 · 실패 0번 · 마지막 성공 10-06 10:00"},
     };
     for (const Case& c : cases) {
@@ -123,8 +128,9 @@ TEST(PageText, TheQueryMemoKeepsTheRunsOwnTextAsItCame) {
     row.Run.Rows = 1234;
     row.Run.Count = 1;
     row.Run.Sql = "SELECT 1\r\nFROM t";
-    EXPECT_EQ(QueryDetail(row), "-- SQL_X\n-- 시험 질의\n-- 마지막 실행 2026-10-06 09:00:01 · 12 ms · 1,234행 · 이번 "
-                                "실행에서 1번\n\nSELECT 1\nFROM t");
+    EXPECT_EQ(QueryDetail(row),
+              "-- SQL_X\n-- 시험 질의\n-- 마지막 실행 2026-10-06 09:00:01 · 12 ms · 1,234행 · 이번 "
+              "실행에서 1번\n\nSELECT 1\nFROM t");
     // A "%1" inside the driver's message is its own text, not a place for the next value.
     row.Run.Error = "값 %1 이 잘못됨";
     row.Run.Count = 2;
@@ -147,8 +153,9 @@ TLedgerLine Line(const char* key, const char* receipt, TDateTime soldAt, bool se
 TEST(ReceiptText, AReceiptIsItsNumberOnTheDayOfTheLinePicked) {
     const TDateTime monday = EncodeDateTime(2026, 10, 5, 23, 58, 0);
     const TDateTime tuesday = EncodeDateTime(2026, 10, 6, 0, 1, 0);
-    const std::vector<TLedgerLine> all = {Line("7:1", "7", monday, true, false), Line("8:1", "8", tuesday, true, false),
-                                          Line("7:1b", "7", tuesday, true, false), Line("7:2", "7", tuesday, false, true)};
+    const std::vector<TLedgerLine> all = {
+        Line("7:1", "7", monday, true, false), Line("8:1", "8", tuesday, true, false),
+        Line("7:1b", "7", tuesday, true, false), Line("7:2", "7", tuesday, false, true)};
     std::vector<std::string> keys;
     for (const TLedgerLine& l : ReceiptLines(all, all[2]))
         keys.push_back(l.Key);
@@ -157,7 +164,8 @@ TEST(ReceiptText, AReceiptIsItsNumberOnTheDayOfTheLinePicked) {
 
 TEST(ReceiptText, AFullyCancelledReceiptTotalsNothingAndSaysHowManyWereCancelled) {
     const TDateTime t = EncodeDateTime(2026, 10, 6, 9, 0, 0);
-    const std::vector<TLedgerLine> lines = {Line("7:1", "7", t, true, true), Line("7:2", "7", t, false, true)};
+    const std::vector<TLedgerLine> lines = {Line("7:1", "7", t, true, true),
+                                            Line("7:2", "7", t, false, true)};
     const TReceiptTotals totals = ReceiptTotals(lines);
     EXPECT_EQ(totals.Sales, 0);
     EXPECT_EQ(totals.Subsidy, 0);

@@ -40,8 +40,7 @@ class PagesBridgeTest : public test::TempDataTest {
   protected:
     PagesBridgeTest() : FScope(FClock) { UiTestApp(); }
 
-    template <class TPage>
-    TPage& Loaded(TPage* page) {
+    template <class TPage> TPage& Loaded(TPage* page) {
         page->Reload();
         EXPECT_TRUE(WaitSettled(*page));
         return *page;
@@ -84,9 +83,10 @@ TEST_F(PagesBridgeTest, EveryPageShowsWhatItsFilesHold) {
     const TPageReads reads = PageReadsOf(bridge);
 
     TSalesPage& sales = Loaded(new TSalesPage(760, reads, &FHost));
-    EXPECT_EQ(sales.findChild<QLabel*>("salesSum")->text(),
-              "영수증 2건 · 줄 3 · 매출 5,000원 · 농할 지원 600원 (1줄) · 협회 전송 2 / 대기 1 · 취소 1   — 줄을 "
-              "두 번 누르면 영수증");
+    EXPECT_EQ(
+        sales.findChild<QLabel*>("salesSum")->text(),
+        "영수증 2건 · 줄 3 · 매출 5,000원 · 농할 지원 600원 (1줄) · 협회 전송 2 / 대기 1 · 취소 1   — 줄을 "
+        "두 번 누르면 영수증");
 
     TSendsPage& sends = Loaded(new TSendsPage(760, reads, &FHost));
     auto* files = sends.findChild<QTableView*>("filesList");
@@ -95,8 +95,9 @@ TEST_F(PagesBridgeTest, EveryPageShowsWhatItsFilesHold) {
     EXPECT_EQ(Cell(files, 0, 1), "3");
     EXPECT_EQ(Cell(files, 0, 2), "2");
     EXPECT_EQ(Cell(files, 0, 3), "1");
-    EXPECT_EQ(ColumnOf(sends.findChild<QTableView*>("sendsList"), 0),
-              (std::vector<std::string>{"2026-10-06 09:30:00", "2026-10-06 09:20:00", "2026-10-06 09:10:00"}));
+    EXPECT_EQ(
+        ColumnOf(sends.findChild<QTableView*>("sendsList"), 0),
+        (std::vector<std::string>{"2026-10-06 09:30:00", "2026-10-06 09:20:00", "2026-10-06 09:10:00"}));
     EXPECT_EQ(sends.findChild<QLabel*>("sendsSum")->text(),
               "오늘 3번 보냄 · 협회가 받은 줄 60 · 실패 0번 · 마지막 성공 10-06 09:30");
 

@@ -76,8 +76,7 @@ class SalesPageTest : public test::TempDataTest {
         }
         return *FPage;
     }
-    template <class T>
-    T* Find(const char* name) {
+    template <class T> T* Find(const char* name) {
         auto* w = Page().findChild<T*>(name);
         EXPECT_NE(w, nullptr) << name;
         return w;
@@ -104,10 +103,12 @@ class SalesPageTest : public test::TempDataTest {
 };
 
 TEST_F(SalesPageTest, SumsLeaveVoidedLinesOutOfTheMoneyButCountThemAsSentOrWaiting) {
-    FLedger.Days[kToday] = {Line("731", 1, "대파", 3000, 600, true), Line("731", 2, "양파", 5000, 1000, true, true),
-                            Line("732", 1, "감자", 2000, 0, false), Line("732", 2, "당근", 1000, 200, false, true)};
-    EXPECT_EQ(Text("salesSum"), "영수증 2건 · 줄 4 · 매출 5,000원 · 농할 지원 600원 (1줄) · 협회 전송 2 / 대기 2 · "
-                                "취소 2   — 줄을 두 번 누르면 영수증");
+    FLedger.Days[kToday] = {
+        Line("731", 1, "대파", 3000, 600, true), Line("731", 2, "양파", 5000, 1000, true, true),
+        Line("732", 1, "감자", 2000, 0, false), Line("732", 2, "당근", 1000, 200, false, true)};
+    EXPECT_EQ(Text("salesSum"),
+              "영수증 2건 · 줄 4 · 매출 5,000원 · 농할 지원 600원 (1줄) · 협회 전송 2 / 대기 2 · "
+              "취소 2   — 줄을 두 번 누르면 영수증");
     EXPECT_EQ(Text("salesDay"), "2026-10-06 (화)");
     EXPECT_EQ(ColumnOf(List(), 8), (std::vector<std::string>{"보냄", "취소됨", "대기", "취소됨"}));
     // A line without a subsidy or an own discount leaves those cells empty.
@@ -126,7 +127,8 @@ TEST_F(SalesPageTest, ADayWithoutLinesSaysSoAndShowsNoRows) {
 TEST_F(SalesPageTest, SearchAndSubsidyFilterCombineAndReplaceTheRows) {
     TLedgerLine cj = Line("733", 1, "CJ 햇반", 4000, 0, true);
     cj.Code = "AB12";
-    FLedger.Days[kToday] = {Line("731", 1, "국산 대파", 3000, 600, true), Line("731", 2, "대파 뿌리", 1500, 0, true),
+    FLedger.Days[kToday] = {Line("731", 1, "국산 대파", 3000, 600, true),
+                            Line("731", 2, "대파 뿌리", 1500, 0, true),
                             Line("732", 1, "양파", 5000, 1000, false), cj};
     struct Case {
         const char* Name;
@@ -169,7 +171,7 @@ TEST_F(SalesPageTest, DayStepsBackAndForwardButNeverPastTodayAndReadsEveryTime) 
         const char* Label;
     };
     const Case steps[] = {
-        {"salesNext", kToday, "2026-10-06 (화)"},             // today: stays, yet reads again
+        {"salesNext", kToday, "2026-10-06 (화)"}, // today: stays, yet reads again
         {"salesPrev", IncDay(kToday, -1), "2026-10-05 (월)"},
         {"salesPrev", IncDay(kToday, -2), "2026-10-04 (일)"},
         {"salesNext", IncDay(kToday, -1), "2026-10-05 (월)"},
@@ -213,7 +215,8 @@ TEST_F(SalesPageTest, AnOlderReadAnsweringLastDoesNotReplaceTheNewerDay) {
 
 TEST_F(SalesPageTest, DoubleClickShowsTheWholeReceiptWhateverTheFilterAndLogsIt) {
     FLedger.Days[kToday] = {Line("731", 1, "대파", 3000, 600, true), Line("731", 2, "양파", 2000, 0, false),
-                            Line("732", 1, "감자", 5000, 1000, true), Line("731", 3, "당근", 1000, 200, true, true)};
+                            Line("732", 1, "감자", 5000, 1000, true),
+                            Line("731", 3, "당근", 1000, 200, true, true)};
     Click("salesFilter");
     Search("대파");
     ASSERT_EQ(List()->model()->rowCount(), 1);
