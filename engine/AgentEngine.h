@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -106,6 +107,21 @@ class TAgentEngine {
     // code) "release". Ok only when the association accepted the request.
     TMapRequestResult RequestMappingNow(const std::string& code, const std::string& kind,
                                         const std::string& stdCode, const std::string& note);
+
+    // ---- the settings page (engine/AgentSettingsOps.cpp) ----------------------------------------
+    // "연결 시험": opens the POS with `connStr` (saved or not) with the engine's time-outs and
+    // closes it again; the driver's message on failure.
+    Result<> TestPosConnection(const std::string& connStr) const;
+    // "코드로 등록": turns the one-time code into the store's key and number. Saves nothing.
+    TEnrollResult Enroll(const std::string& baseUrl, const std::string& code) const;
+    // Writes settings the page has checked and works with them from then on. A record that does
+    // not pass the checks, or a file that cannot be written, changes nothing. The programme the
+    // store was last told about is the engine's own: an older copy would announce it again.
+    Result<TAgentSettings> SaveAndApplySettings(TAgentSettings settings);
+    // Saves the settings in force with `change` applied and nothing else taken from the page, as
+    // /enroll keeps its key: an enrolment's address, key and store number, or the autostart an
+    // install switched on. An autostart entry that names an existing program stays with it.
+    Result<TAgentSettings> SaveInForce(const std::function<void(TAgentSettings&)>& change);
 
     // The latest published state; safe from any thread.
     TAgentSnapshot Snapshot() const;
