@@ -5,6 +5,7 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include <map>
 #include <thread>
 
 namespace pavona::test {
@@ -409,6 +410,51 @@ TEST_F(RefServerTest, MappingRequestsAnswerTheirStateOrErrorCodes) {
     EXPECT_EQ(FServer.Summary(kStore).MappingRequests, 5);
 }
 
+// The association decides what stores assigned; the decisions come back in the policy document.
+TEST_F(RefServerTest, DecisionsOnAssignmentsComeBackInThePolicy) {
+    Agent a(FServer);
+    ASSERT_EQ(a.Login(kKey).Status, 200);
+    auto assign = [&](const std::string& goods, const std::string& item, const std::string& name) {
+        return a.Post("/api/agent/mapping-requests",
+                      Json{{"store", kStore}, {"vendor_item_code", goods}, {"kind", "assign"},
+                           {"standard_item_code", item}, {"note", ""}, {"vendor_item_name", name}}
+                          .dump());
+    };
+    const auto policy = [&] { return a.Get(std::string("/api/agent/policy?store=") + kStore).Parsed(); };
+    ASSERT_EQ(assign("777", "V002", "햇양파").Status, 200);
+    ASSERT_EQ(assign("778", "V003", "햇감자").Status, 200);
+    const Json before = policy();
+
+    EXPECT_FALSE(FServer.Decide(kStore, "779", "confirmed")); // nothing assigned
+    EXPECT_FALSE(FServer.Decide(kStore, "777", "maybe"));
+    ASSERT_TRUE(FServer.Decide(kStore, "777", "confirmed")) << FServer.LastError();
+    ASSERT_TRUE(FServer.Decide(kStore, "778", "rejected", "규격이 다릅니다")) << FServer.LastError();
+
+    const Json after = policy();
+    EXPECT_EQ(after["revision"], before["revision"].get<int64_t>() + 2);
+    const Json& decisions = after["decisions"];
+    ASSERT_EQ(decisions.size(), before["decisions"].size() + 2) << decisions.dump();
+    const Json& confirmed = decisions[decisions.size() - 2];
+    EXPECT_EQ(confirmed["vendor_item_code"], "777");
+    EXPECT_EQ(confirmed["product_name"], "햇양파");
+    EXPECT_EQ(confirmed["item_name"], "양파");
+    EXPECT_EQ(confirmed["verdict"], "confirmed");
+    EXPECT_EQ(decisions.back()["verdict"], "rejected");
+    EXPECT_EQ(decisions.back()["reason"], "규격이 다릅니다");
+    EXPECT_EQ(decisions.back()["at"].get<std::string>().size(), 20u);
+    // The confirmed goods stays with its review settled; the rejected one left the items.
+    std::map<std::string, std::string> reviews;
+    for (const Json& item : after["items"])
+        reviews[item["vendor_item_code"]] = item["review"];
+    EXPECT_EQ(reviews["777"], "confirmed");
+    EXPECT_EQ(reviews.count("778"), 0u);
+    // The rejected pair is refused from now on; another item for the goods is not.
+    Reply again = assign("778", "V003", "햇감자");
+    EXPECT_EQ(again.Status, 409);
+    EXPECT_EQ(again.Parsed()["reason"], "규격이 다릅니다");
+    EXPECT_EQ(assign("778", "V001", "햇감자").Status, 200);
+}
+
 TEST_F(RefServerTest, CouponMasterKeepsTheLatestOfEachCode) {
     Agent a(FServer);
     ASSERT_EQ(a.Login(kKey).Status, 200);
@@ -541,7 +587,8 @@ TEST(RefServerCommandLine, SeedingWithoutServingAndUsageErrors) {
     EXPECT_EQ(help.ExitCode, 0);
     for (const char* option : {"--state", "--cert", "--key", "--port", "--session-seconds", "--test-api",
                                "--make-certs", "--add-store", "--business-no", "--agent-key", "--point-label",
-                               "--point-id", "--policy", "--issue-code", "--code", "--hours", "--report"})
+                               "--point-id", "--policy", "--issue-code", "--code", "--hours", "--report",
+                               "--decide", "--vendor-item-code", "--verdict", "--reason"})
         EXPECT_NE(help.Out.find(option), std::string::npos) << option;
 
     const std::vector<std::string> add = {"--add-store",
@@ -566,6 +613,11 @@ TEST(RefServerCommandLine, SeedingWithoutServingAndUsageErrors) {
     EXPECT_EQ(code.ExitCode, 0);
     EXPECT_EQ(code.Out, "ABC-123\n");
     EXPECT_EQ(RunProcess(bin, {"--issue-code", "--state", db, "--business-no", "1"}).ExitCode, 1);
+    // Nothing was assigned, so there is nothing to decide.
+    EXPECT_EQ(RunProcess(bin, {"--decide", "--state", db, "--business-no", kStore, "--vendor-item-code", "512",
+                               "--verdict", "confirmed"})
+                  .ExitCode,
+              1);
     ProcessResult report = RunProcess(bin, {"--report", "--state", db});
     EXPECT_EQ(report.ExitCode, 0);
     EXPECT_NE(report.Out.find("가게 1234567890 (M9 시장마트, 점 P9)"), std::string::npos) << report.Out;
@@ -577,6 +629,7 @@ TEST(RefServerCommandLine, SeedingWithoutServingAndUsageErrors) {
                {{"--state", db, "--cert", "c", "--key", "k", "--port", "70000"}},
                {{"--frobnicate"}},
                {{"--report"}},
+               {{"--decide", "--state", db, "--business-no", kStore, "--verdict", "confirmed"}},
                {{"--report", "--state", dir.File("missing.db")}},
                {{"--state", db, "--cert", dir.File("none.pem"), "--key", dir.File("none.key")}}};
     for (const Bad& b : bad)
