@@ -214,8 +214,8 @@ TEST_F(SettingsPageTest, OpeningCardsMovesWhatIsBelow) {
     }
 }
 
-// Every text of a busy page fits its label in Pretendard, folded and open, at both scales; the
-// page is photographed into $PAVONA_PICTURES when that is set.
+// Every text of a busy page fits its label in Pretendard, with the cards folded and open, at both
+// scales; the page is photographed into $PAVONA_PICTURES when that is set.
 TEST_F(SettingsPageTest, TextsFitTheirLabelsAtBothScales) {
     SetAutoStart(true, FRoot.File("gone/pavona-agent")); // the longest autostart note
     const char* pictures = std::getenv("PAVONA_PICTURES");
@@ -232,7 +232,10 @@ TEST_F(SettingsPageTest, TextsFitTheirLabelsAtBothScales) {
         page.Render(s);
         for (const bool open : {false, true}) {
             SCOPED_TRACE(std::to_string(factor) + (open ? " open" : " folded"));
-            if (open != page.AdvancedOpen()) page.ToggleAdvanced();
+            if (open != page.AdvancedOpen()) {
+                page.ToggleAdvanced();
+                page.ToggleConnEdit();
+            }
             page.resize(page.width(), page.minimumHeight());
             for (QLabel* label : page.findChildren<QLabel*>()) {
                 if (!label->isVisibleTo(&page)) continue;
