@@ -1,5 +1,5 @@
-// The diagnostic pages' texts, kept free of widgets so they run on a pool thread and test as
-// plain functions.
+// The diagnostic pages' texts, kept free of widgets so they run on the pages' worker thread and
+// test as plain functions.
 #include "ui/DiagText.h"
 
 #include "engine/AgentMonitor.h"

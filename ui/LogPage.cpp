@@ -1,5 +1,5 @@
-// The log page: the day is read on the reader thread, prepared and searched on a pool thread, and
-// the list splits only the lines on screen into their columns.
+// The log page: the day is read on the reader thread, prepared and searched on the pages' worker
+// thread, and the list splits only the lines on screen into their columns.
 #include "ui/LogPage.h"
 
 #include "platform/Clock.h"
@@ -39,7 +39,8 @@ QString LogColumn(const QString& line, int column) {
 } // namespace
 
 TLogPage::TLogPage(int cardWidth, TPageReads reads, QWidget* parent, TOpener opener)
-    : QWidget(parent), FReads(std::move(reads)), FOpener(std::move(opener)), FDay(Today()) {
+    : QWidget(parent), FReads(std::move(reads)), FOpener(std::move(opener)), FDay(Today()),
+      FOffThread(new TOffThread(this)) {
     setObjectName(QStringLiteral("logPage"));
     if (!FOpener) FOpener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     FSearchPause.setSingleShot(true);
@@ -131,8 +132,8 @@ void TLogPage::OpenLogFolder() {
 void TLogPage::Loaded(int ticket, TDateTime day, std::vector<std::string> lines) {
     if (ticket != FLoadTicket) return;
     auto raw = std::make_shared<std::vector<std::string>>(std::move(lines));
-    RunOffThread<std::shared_ptr<const TLogDay>>(
-        this, [day, raw] { return std::make_shared<const TLogDay>(PrepareLogDay(day, *raw)); },
+    FOffThread->Run<std::shared_ptr<const TLogDay>>(
+        [day, raw] { return std::make_shared<const TLogDay>(PrepareLogDay(day, *raw)); },
         [this, ticket](std::shared_ptr<const TLogDay> prepared) {
             if (ticket != FLoadTicket) return;
             FLoading = false;
@@ -151,8 +152,7 @@ void TLogPage::ApplyFilter() {
     const std::shared_ptr<const TLogDay> data = FData;
     const bool only = FOnlyWarn;
     const QString key = SearchKey(FSearch->text());
-    RunOffThread<std::shared_ptr<const TView>>(
-        this,
+    FOffThread->Run<std::shared_ptr<const TView>>(
         [data, only, key] {
             auto view = std::make_shared<TView>();
             view->Day = data;

@@ -62,6 +62,7 @@ class TLogPage : public QWidget {
     TOpener FOpener;
     TDateTime FDay = 0;
     bool FOnlyWarn = false;
+    TOffThread* FOffThread; // the day's preparing and searching
     std::shared_ptr<const TLogDay> FData;
     std::shared_ptr<const TView> FView;
     int FLoadTicket = 0;

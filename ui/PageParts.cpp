@@ -2,11 +2,13 @@
 // right-edge anchoring.
 #include "ui/PageParts.h"
 
+#include "engine/Worker.h"
 #include "ui/AgentUi.h"
 #include "ui/EngineBridge.h"
 #include "ui/UiControls.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -16,6 +18,8 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <mutex>
 
 namespace pavona {
 
@@ -113,7 +117,58 @@ class TPaddedCells : public QStyledItemDelegate {
     }
 };
 
+// One thread for every page's preparing and filtering: each page drops an answer that a later ask
+// has overtaken, so running them one after another costs nothing and keeps their order.
+TWorker& PagesWorker() {
+    static TWorker worker;
+    return worker;
+}
+
+const QEvent::Type kResultEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// A result handed to the page's thread; the posted event owns it outright.
+class TResultEvent : public QEvent {
+  public:
+    explicit TResultEvent(std::function<void()> f) : QEvent(kResultEvent), Call(std::move(f)) {}
+    std::function<void()> Call;
+};
+
 } // namespace
+
+// Cleared when the receiver goes, under the lock the worker posts under, so no result is ever
+// posted to a receiver that is gone (one posted just before is dropped with the receiver by Qt).
+struct TOffThread::TMailbox {
+    std::mutex Lock;
+    TOffThread* Receiver = nullptr;
+};
+
+TOffThread::TOffThread(QObject* owner) : QObject(owner), FMailbox(std::make_shared<TMailbox>()) {
+    FMailbox->Receiver = this;
+}
+
+TOffThread::~TOffThread() {
+    std::lock_guard lock(FMailbox->Lock);
+    FMailbox->Receiver = nullptr;
+}
+
+void TOffThread::Post(std::function<void()> work, std::function<void()> done) {
+    PagesWorker().Post([mailbox = FMailbox, work = std::move(work), done = std::move(done)]() mutable {
+        try {
+            work();
+        } catch (...) {
+            // The result stays empty; the page keeps what it shows.
+        }
+        std::lock_guard lock(mailbox->Lock);
+        if (mailbox->Receiver != nullptr)
+            QCoreApplication::postEvent(mailbox->Receiver, new TResultEvent(std::move(done)));
+    });
+}
+
+bool TOffThread::event(QEvent* e) {
+    if (e->type() != kResultEvent) return QObject::event(e);
+    static_cast<TResultEvent*>(e)->Call();
+    return true;
+}
 
 TPageReads PageReadsOf(TEngineBridge& bridge) {
     TPageReads r;

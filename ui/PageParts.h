@@ -1,5 +1,5 @@
 // What the history pages share: where their records come from, the header panel and the row list
-// they are built from, anchoring to the right edge, and handing work to a pool thread.
+// they are built from, anchoring to the right edge, and handing work to a thread of their own.
 #pragma once
 
 #include "common/DateTime.h"
@@ -8,13 +8,11 @@
 #include "store/AgentSendLog.h"
 
 #include <QAbstractTableModel>
-#include <QFutureWatcher>
 #include <QLabel>
-#include <QPromise>
 #include <QStringList>
-#include <QThreadPool>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -114,26 +112,29 @@ QLineEdit* MakeSearchBox(QWidget* parent, const QString& placeholder, int left, 
 void AnchorRight(QWidget* child, int rightGap);
 void StretchRight(QWidget* child, int rightGap);
 
-// Runs `work` on Qt's thread pool and hands its result to `done` on `context`'s thread, unless
-// `context` is gone by then. The pages filter and prepare big days this way, off the window's thread.
-// A `work` that throws hands over T{} (an empty pointer for the pages), so a page never stays busy.
-template <class T> void RunOffThread(QObject* context, std::function<T()> work, std::function<void(T)> done) {
-    auto promise = std::make_shared<QPromise<T>>();
-    auto* watcher = new QFutureWatcher<T>(context); // goes with the context: no call after it is gone
-    QObject::connect(watcher, &QFutureWatcherBase::finished, context, [watcher, done = std::move(done)] {
-        done(watcher->future().resultCount() > 0 ? watcher->future().result() : T{});
-        watcher->deleteLater();
-    });
-    watcher->setFuture(promise->future());
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, work = std::move(work)] {
-        try {
-            promise->addResult(work());
-        } catch (...) {
-            promise->addResult(T{});
-        }
-        promise->finish();
-    });
-}
+// Hands a page's work to the pages' worker thread and the result back to the page's thread: the
+// page owns one, and once it is gone no result reaches it. The hand-over is the engine bridge's: a
+// posted event that owns the result, so nothing else is shared between the threads.
+class TOffThread : public QObject {
+  public:
+    explicit TOffThread(QObject* owner);
+    ~TOffThread() override;
+
+    // `done` gets what `work` returned, or T{} (an empty pointer for the pages) when it threw, so
+    // a page never stays busy.
+    template <class T> void Run(std::function<T()> work, std::function<void(T)> done) {
+        auto result = std::make_shared<T>();
+        Post([work = std::move(work), result] { *result = work(); },
+             [done = std::move(done), result] { done(std::move(*result)); });
+    }
+
+  protected:
+    bool event(QEvent* e) override;
+
+  private:
+    struct TMailbox;
+    void Post(std::function<void()> work, std::function<void()> done);
+    std::shared_ptr<TMailbox> FMailbox;
+};
 
 } // namespace pavona

@@ -1,5 +1,5 @@
-// The sales history's texts and filter, kept free of widgets so they run on a pool thread and
-// test as plain functions.
+// The sales history's texts and filter, kept free of widgets so they run on the pages' worker
+// thread and test as plain functions.
 #include "ui/PageText.h"
 
 #include "engine/AgentMonitor.h"

@@ -1,5 +1,5 @@
 // The sales history page: the ledger's day comes from the reader thread, is prepared and filtered on
-// a pool thread, and the list only turns the rows on screen into text.
+// the pages' worker thread, and the list only turns the rows on screen into text.
 #include "ui/SalesPage.h"
 
 #include "common/Text.h"
@@ -25,7 +25,7 @@ constexpr QRgb kBody = 0x4B5B63;
 } // namespace
 
 TSalesPage::TSalesPage(int cardWidth, TPageReads reads, QWidget* parent)
-    : QWidget(parent), FReads(std::move(reads)), FDay(Today()) {
+    : QWidget(parent), FReads(std::move(reads)), FDay(Today()), FOffThread(new TOffThread(this)) {
     setObjectName(QStringLiteral("salesPage"));
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -69,7 +69,7 @@ void TSalesPage::BuildTop(int w) {
     connect(FFilterBtn, &TUiClickable::clicked, this, [this] { SetOnlySubsidy(!FOnlySubsidy); });
     FSearch = MakeSearchBox(top, QStringLiteral("상품명 · 상품번호 · 영수증"), 524, 67, 220, 32);
     FSearch->setObjectName(QStringLiteral("salesSearch"));
-    // The filter runs on a pool thread over the day already read, so every keystroke may ask.
+    // The filter runs on the pages' worker thread over the day already read: every keystroke may ask.
     connect(FSearch, &QLineEdit::textChanged, this, &TSalesPage::ApplyFilter);
 
     TUiButton* refresh = MakeToolButton(top, QStringLiteral("새로 고침"), w - 72, 16, 100, 38);
@@ -117,8 +117,7 @@ void TSalesPage::Loaded(int ticket, TDateTime day, std::vector<TLedgerLine> line
     if (ticket != FLoadTicket) return;
     LogInfo("화면", Fmt("실적 내역 %s — %d줄", FormatDay(day).c_str(), static_cast<int>(lines.size())));
     auto data = std::make_shared<std::vector<TLedgerLine>>(std::move(lines));
-    RunOffThread<std::shared_ptr<const TSalesDay>>(
-        this,
+    FOffThread->Run<std::shared_ptr<const TSalesDay>>(
         [day, data] { return std::make_shared<const TSalesDay>(PrepareSalesDay(day, std::move(*data))); },
         [this, ticket](std::shared_ptr<const TSalesDay> prepared) {
             if (ticket != FLoadTicket) return;
@@ -136,8 +135,7 @@ void TSalesPage::ApplyFilter() {
     const std::shared_ptr<const TSalesDay> data = FData;
     const bool only = FOnlySubsidy;
     const QString key = SearchKey(FSearch->text());
-    RunOffThread<std::shared_ptr<const TView>>(
-        this,
+    FOffThread->Run<std::shared_ptr<const TView>>(
         [data, only, key] {
             auto view = std::make_shared<TView>();
             view->Day = data;

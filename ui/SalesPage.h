@@ -59,6 +59,7 @@ class TSalesPage : public QWidget {
     TPageReads FReads;
     TDateTime FDay = 0;
     bool FOnlySubsidy = false;
+    TOffThread* FOffThread;                 // the day's preparing and filtering
     std::shared_ptr<const TSalesDay> FData; // the last day read, prepared for the filter
     std::shared_ptr<const TView> FView;     // what the list shows
     int FLoadTicket = 0;                    // the latest read asked for
