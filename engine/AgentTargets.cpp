@@ -222,17 +222,22 @@ TMapRequestResult TAgentEngine::RequestMappingNow(const std::string& code, const
         r.Line = "정책을 받지 못했다 — " + FPolicyError;
         return r;
     }
-    // The goods as the list names it for the current round; a goods the list does not show is
-    // named by its code.
-    TRequestTarget target{goods, goods};
-    for (const TRequestTarget& t : BuildTargetView(TargetData(), TRoundTotals{}, -1).RequestTargets)
-        if (t.Code == goods) {
-            target = t;
-            break;
-        }
-    const TMappingOutcome o = SendMapping(target, sent, item, note);
-    r.Line = o.Note;
-    r.Ok = o.Ok;
+    try {
+        // The goods as the list names it for the current round; a goods the list does not show is
+        // named by its code.
+        TRequestTarget target{goods, goods};
+        for (const TRequestTarget& t : BuildTargetView(TargetData(), TRoundTotals{}, -1).RequestTargets)
+            if (t.Code == goods) {
+                target = t;
+                break;
+            }
+        const TMappingOutcome o = SendMapping(target, sent, item, note);
+        r.Line = o.Note;
+        r.Ok = o.Ok;
+    } catch (const std::exception& e) {
+        r.Line = kMappingFailed + std::string(e.what());
+        LogError("품목 지정", r.Line);
+    }
     return r;
 }
 
