@@ -1,6 +1,6 @@
 // The send history, query and log pages through their real widgets offscreen, fed by the test: the
-// files and the send log with today's summary, the query selection across reloads, and the log
-// day's filter, search, columns and warning count.
+// files and the send log with today's summary, the query selection across reloads, the log day's
+// filter, search, columns and warning count; and a busy day's summaries on the narrowest window.
 #include "ui/LogPage.h"
 #include "ui/QueryPage.h"
 #include "ui/SalesPage.h"
