@@ -93,7 +93,7 @@ QString EnrolledNote(const std::string& pointLabel, const std::string& refused,
         pointLabel.empty() ? QString("등록했습니다.") : "등록했습니다 — " + Q(pointLabel) + ".";
     if (refused.empty()) return head + " 이 컴퓨터에서만 풀리게 저장했습니다.";
     return head +
-           " 인증키 · 사업자번호 · 서버 주소만 이 컴퓨터에서만 풀리게 저장했습니다. 다른 설정은 저장하지 "
+           " 인증키 · 사업자번호 · 서버 주소는 이 컴퓨터에서만 풀리게 저장했고, 다른 설정은 저장하지 "
            "않았습니다 — " +
            Q(refused);
 }

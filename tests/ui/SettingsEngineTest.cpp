@@ -232,8 +232,8 @@ TEST_F(SettingsEngineTest, EnrolmentKeepsTheKeyWhenAnotherValueIsRefused) {
     Enrol("WXYZ-WXYZ-WXYZ");
 
     EXPECT_EQ(Text("enrollNote"),
-              "등록했습니다 — M8 새빛마트. 인증키 · 사업자번호 · 서버 주소만 이 컴퓨터에서만 "
-              "풀리게 저장했습니다. 다른 설정은 저장하지 않았습니다 — 수집 주기는 1분에서 "
+              "등록했습니다 — M8 새빛마트. 인증키 · 사업자번호 · 서버 주소는 이 컴퓨터에서만 "
+              "풀리게 저장했고, 다른 설정은 저장하지 않았습니다 — 수집 주기는 1분에서 "
               "1440분(하루) 사이입니다.");
     // The note grows its card rather than losing its end.
     const QLabel* note = Child<QLabel>("enrollNote");
