@@ -6,6 +6,8 @@
 #include "config/IniFile.h"
 #include "platform/Platform.h"
 
+#include <mutex>
+
 namespace pavona {
 
 // The demo runs the association's reference server on this machine, so that is where an agent
@@ -26,9 +28,17 @@ void ReadInt(const TIniFile& ini, const char* section, const char* key, int& fie
     if (ini.Read(section, key, text) && TryParseInt(text, value)) field = value;
 }
 
+// The window's thread (placement) and the engine's (settings, state counters) both edit agent.ini;
+// each edit reads the file, changes it and replaces it, so two at once would lose one of them.
+std::mutex& SettingsFileLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 // Applies `edit` to the current agent.ini and replaces the file with the result in one step, so
 // a crash leaves the old or the new file and an unreadable file is never overwritten.
 template <typename Edit> Result<> EditSettingsFile(Edit edit) {
+    const std::lock_guard<std::mutex> hold(SettingsFileLock());
     const std::string path = SettingsPath();
     if (!platform::MakeDirs(DataDir())) return Fail(WriteFailedText(path));
     TIniFile ini;
@@ -117,6 +127,7 @@ Result<> ValidateSettings(const TAgentSettings& s) {
 }
 
 void StripIniBom(const std::string& path) {
+    const std::lock_guard<std::mutex> hold(SettingsFileLock());
     std::string text;
     if (!platform::ReadWholeFile(path, text) || !StartsWith(text, kBom)) return;
     platform::ReplaceFileAtomic(path, text.substr(kBom.size()));

@@ -133,19 +133,19 @@ TAgentSnapshot TEngineBridge::Snapshot() const {
 
 void TEngineBridge::AskLedgerDay(TDateTime day, std::function<void(std::vector<TLedgerLine>)> answer) {
     FRunner->AskLedgerDay(day, [this, answer = std::move(answer)](std::vector<TLedgerLine> lines) {
-        OnWindowThread([answer, lines = std::move(lines)] { answer(lines); });
+        OnWindowThread([answer, lines = std::move(lines)]() mutable { answer(std::move(lines)); });
     });
 }
 
 void TEngineBridge::AskSendLog(int maxCount, std::function<void(std::vector<TSendRecord>)> answer) {
     FRunner->AskSendLog(maxCount, [this, answer = std::move(answer)](std::vector<TSendRecord> records) {
-        OnWindowThread([answer, records = std::move(records)] { answer(records); });
+        OnWindowThread([answer, records = std::move(records)]() mutable { answer(std::move(records)); });
     });
 }
 
 void TEngineBridge::AskLogDay(TDateTime day, std::function<void(std::vector<std::string>)> answer) {
     FRunner->AskLogDay(day, [this, answer = std::move(answer)](std::vector<std::string> lines) {
-        OnWindowThread([answer, lines = std::move(lines)] { answer(lines); });
+        OnWindowThread([answer, lines = std::move(lines)]() mutable { answer(std::move(lines)); });
     });
 }
 

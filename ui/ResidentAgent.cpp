@@ -10,6 +10,12 @@
 #include "ui/AgentUi.h"
 #include "ui/AgentWindow.h"
 #include "ui/EngineBridge.h"
+#include "ui/LogPage.h"
+#include "ui/PageParts.h"
+#include "ui/QueryPage.h"
+#include "ui/SalesPage.h"
+#include "ui/SendsPage.h"
+#include "ui/SettingsPage.h"
 #include "ui/StatusPage.h"
 
 #include <QApplication>
@@ -52,6 +58,42 @@ void RenderWindow(TAgentForm& form, TStatusPage& status, const TAgentSnapshot& s
     form.Tray().SetHint(TrayHintFor(s));
 }
 
+namespace {
+
+// The pages that read the agent's files: each reads again whenever it comes to the front, and
+// follows the window's width through its own layout.
+void PlugHistoryPages(TAgentForm& form, TEngineBridge& bridge) {
+    const TPageReads reads = PageReadsOf(bridge);
+    auto* sales = new TSalesPage(form.CardWidth(), reads);
+    auto* sends = new TSendsPage(form.CardWidth(), reads);
+    auto* queries = new TQueryPage(form.CardWidth(), reads);
+    auto* log = new TLogPage(form.CardWidth(), reads);
+    form.SetPage(2, sales);
+    form.SetPage(3, sends);
+    form.SetPage(4, queries);
+    form.SetPage(5, log);
+    QObject::connect(&form, &TAgentForm::pageShown, &form, [sales, sends, queries, log](int index) {
+        switch (index) {
+        case 2:
+            sales->Reload();
+            break;
+        case 3:
+            sends->Reload();
+            break;
+        case 4:
+            queries->Reload();
+            break;
+        case 5:
+            log->Reload();
+            break;
+        default:
+            break;
+        }
+    });
+}
+
+} // namespace
+
 int RunResidentWindow(const TCommandLine& cl, platform::SingleInstance& instance) {
     PrepareUiScaling();
     int argc = 1;
@@ -70,13 +112,30 @@ int RunResidentWindow(const TCommandLine& cl, platform::SingleInstance& instance
     auto* status = new TStatusPage(form.CardWidth(), [&bridge] { bridge.SendNow(); });
     status->SetSettings(settings.Store, settings.BaseUrl);
     form.SetPage(0, status);
+    PlugHistoryPages(form, bridge);
 
-    const std::string store = settings.Store;
-    QObject::connect(&bridge, &TEngineBridge::rendered, &form,
-                     [&form, status, store](const TAgentSnapshot& s) { RenderWindow(form, *status, s, store); });
-    // A resize that changed the design width builds the cards again at the new width.
-    QObject::connect(&form, &TAgentForm::relaidOut, status,
-                     [&form, status] { status->SetCardWidth(form.CardWidth()); });
+    auto* settingsPage = new TSettingsPage(settings, form.SettingsCardWidth(), SettingsHooksFor(bridge));
+    form.SetPage(6, settingsPage);
+
+    // The store number is read at each render: enrolment on the settings page changes it.
+    QObject::connect(&bridge, &TEngineBridge::rendered, &form, [&form, status, settingsPage](const TAgentSnapshot& s) {
+        RenderWindow(form, *status, s, settingsPage->Settings().Store);
+    });
+    QObject::connect(&bridge, &TEngineBridge::rendered, settingsPage, &TSettingsPage::Render);
+    QObject::connect(&bridge, &TEngineBridge::statusChanged, settingsPage, &TSettingsPage::RefreshStatus);
+    // The engine has rendered the save already, but with the store number it had; direct, as the
+    // settings record travels no queue.
+    QObject::connect(settingsPage, &TSettingsPage::settingsSaved, &form,
+                     [&form, &bridge, status](const TAgentSettings& saved) {
+                         status->SetSettings(saved.Store, saved.BaseUrl);
+                         RenderWindow(form, *status, bridge.Snapshot(), saved.Store);
+                     }, Qt::DirectConnection);
+    // A resize that changed the design width builds the status cards again at the new width; the
+    // settings cards keep what is typed in them and only move.
+    QObject::connect(&form, &TAgentForm::relaidOut, status, [&form, status, settingsPage] {
+        status->SetCardWidth(form.CardWidth());
+        settingsPage->SetCardWidth(form.SettingsCardWidth());
+    });
     QObject::connect(&bridge, &TEngineBridge::statusChanged, status, &TStatusPage::RefreshStatus);
     QObject::connect(&bridge, &TEngineBridge::noticeShown, status, &TStatusPage::ShowNotice);
     QObject::connect(&bridge, &TEngineBridge::sendNowDone, status,

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <set>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -375,6 +377,29 @@ TEST(ValidateSettingsTest, ChecksInOrderWithTheirMessages) {
         EXPECT_EQ(valid.Ok(), std::string(c.Message).empty());
         EXPECT_EQ(valid.Error(), c.Message);
     }
+}
+
+// The window writes its placement on its thread while the engine writes settings and counters on
+// its own: every write must survive the other's, or a saved key or counter silently goes back.
+TEST_F(AgentSettingsTest, WritesFromTwoThreadsAtOnceLoseNothing) {
+    ASSERT_TRUE(WriteIniKey("state", "seed", "1"));
+    std::atomic<int> lost{0};
+    const auto writer = [&lost](const std::string& section) {
+        for (int i = 0; i < 150; ++i) {
+            const std::string value = std::to_string(i);
+            if (!WriteIniKey(section, "n", value)) ++lost;
+            // Nobody else writes this section, so it must read back what was just written.
+            else if (ReadIniKey(section, "n") != value) ++lost;
+        }
+    };
+    std::thread window(writer, "window");
+    std::thread engine(writer, "state");
+    window.join();
+    engine.join();
+    EXPECT_EQ(lost.load(), 0);
+    EXPECT_EQ(ReadIniKey("window", "n"), "149");
+    EXPECT_EQ(ReadIniKey("state", "n"), "149");
+    EXPECT_EQ(ReadIniKey("state", "seed"), "1");
 }
 
 } // namespace
