@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     QDir().mkpath(QString::fromStdString(out));
 
     int written = 0;
-    for (const auto& scene : pavona::pictures::StatusScenes()) {
+    for (const auto& scene : pavona::pictures::AllScenes()) {
         if (!only.empty() && scene.Name != only) continue;
         if (scale != 1.0 && !scene.AtBothScales) continue;
         std::unique_ptr<QWidget> widget = scene.Build();

@@ -23,6 +23,8 @@ struct TScene {
     std::function<std::unique_ptr<QWidget>()> Build;
 };
 
+// One function per page; AllScenes lists them in the order they are drawn.
 std::vector<TScene> StatusScenes();
+std::vector<TScene> AllScenes();
 
 } // namespace pavona::pictures
