@@ -57,6 +57,8 @@ int main(int argc, char** argv) {
     QTemporaryDir data;
     if (!data.isValid()) return 1;
     setenv("LOCALAPPDATA", data.path().toStdString().c_str(), 1);
+    // The settings page reads the autostart entry: the user's own must not show in a picture.
+    setenv("XDG_CONFIG_HOME", data.filePath("config").toStdString().c_str(), 1);
     UseOffscreenScreen(data.filePath("screen.json").toStdString(), scale == 1.0 ? 96 : 144);
 
     pavona::PrepareUiScaling();

@@ -9,7 +9,12 @@
 #include <string>
 #include <vector>
 
+class QObject;
 class QWidget;
+
+namespace pavona {
+class TAgentForm;
+}
 
 namespace pavona::pictures {
 
@@ -23,8 +28,15 @@ struct TScene {
     std::function<std::unique_ptr<QWidget>()> Build;
 };
 
+// The whole window of a store within its budget, its status page drawn, the status page in front.
+std::unique_ptr<TAgentForm> RunningWindow();
+// Asks `page` for something and lets it finish (it says so with its settled() signal), at most 5 s.
+void Settle(QObject* page, const std::function<void()>& ask);
+
 // One function per page; AllScenes lists them in the order they are drawn.
 std::vector<TScene> StatusScenes();
+std::vector<TScene> HistoryScenes();
+std::vector<TScene> SettingsScenes();
 std::vector<TScene> AllScenes();
 
 } // namespace pavona::pictures

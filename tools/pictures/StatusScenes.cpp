@@ -8,6 +8,8 @@
 #include "ui/ResidentAgent.h"
 #include "ui/StatusPage.h"
 
+#include <QEventLoop>
+#include <QTimer>
 #include <QUrl>
 
 namespace pavona::pictures {
@@ -61,6 +63,19 @@ std::unique_ptr<QWidget> Window(const TAgentSnapshot& s, const std::string& stor
 const TNotice kCounted = TNotice::Info("POS 집계까지 반영했습니다. 한도는 매장에서 방금 센 지원액까지 포함한 값입니다.");
 
 } // namespace
+
+std::unique_ptr<TAgentForm> RunningWindow() {
+    std::unique_ptr<QWidget> window = Window(Running(3'000'000, 1'020'000, 38'400), kStore, kCounted);
+    return std::unique_ptr<TAgentForm>(static_cast<TAgentForm*>(window.release()));
+}
+
+void Settle(QObject* page, const std::function<void()>& ask) {
+    QEventLoop loop;
+    QObject::connect(page, SIGNAL(settled()), &loop, SLOT(quit()));
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    ask();
+    loop.exec();
+}
 
 TDateTime SceneNow() {
     return EncodeDateTime(2026, 12, 10, 14, 30, 0);
