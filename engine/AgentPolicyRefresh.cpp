@@ -111,8 +111,11 @@ void TAgentEngine::AnnounceNewProgram(const TPolicy& policy) {
         policy.ProgramCode == FSettings.SeenProgramCode)
         return;
     FSettings.SeenProgramCode = policy.ProgramCode;
-    // Unsaved, the same programme is announced again at the next start: worth a line, no more.
-    if (const Result<> saved = SaveSettings(FSettings); !saved) LogWarn("정책", saved.Error());
+    // Only this key: a console mode may have changed the others on disk since this agent read them
+    // (and the whole record would also point autostart at whatever copy runs now). Unsaved, the
+    // same programme is announced again at the next start: worth a line, no more.
+    if (const Result<> saved = WriteIniKey("state", "seen_program", policy.ProgramCode); !saved)
+        LogWarn("정책", saved.Error());
     TProgramNews news;
     news.ProgramCode = policy.ProgramCode;
     news.ProgramName = policy.ProgramName;

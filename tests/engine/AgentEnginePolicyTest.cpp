@@ -74,6 +74,22 @@ TEST_F(EnginePolicyTest, CopiesThePolicyCountsUnreportedSubsidyAndAnnouncesThePr
     EXPECT_TRUE(other.Programs.empty());
 }
 
+// A console mode (an installer's /enroll, say) may change agent.ini while the agent runs; marking
+// the programme as announced must not write the agent's older copy of the other settings back.
+TEST_F(EnginePolicyTest, AnnouncingAProgrammeWritesOnlyThatItWasAnnounced) {
+    MakeDemoDay();
+    ASSERT_TRUE(AddStore("pt-9", PolicyJson("", "[7001]"))) << FServer->LastError();
+    SaveAgentSettings();
+    auto engine = MakeEngine();
+    ASSERT_TRUE(WriteIniKey("timing", "collect_min", "25"));
+    ASSERT_TRUE(WriteIniKey("pos", "conn", "Driver=SQLite3;Database=/elsewhere/pos.sqlite"));
+    engine->RefreshPolicy();
+    ASSERT_EQ(FView.Programs.size(), 1u);
+    EXPECT_EQ(ReadIniKey("state", "seen_program"), "NH-2026-10");
+    EXPECT_EQ(ReadIniKey("timing", "collect_min"), "25");
+    EXPECT_EQ(ReadIniKey("pos", "conn"), "Driver=SQLite3;Database=/elsewhere/pos.sqlite");
+}
+
 TEST_F(EnginePolicyTest, NoticesAndAnnouncementFollowTheDesignatedCodesAndTheAllocation) {
     ASSERT_TRUE(AddStore("pt-9", PolicyJson("", "[0]", "NH-ZERO", 0))) << FServer->LastError();
     SaveAgentSettings(false);
