@@ -30,15 +30,20 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <string>
+#include <unistd.h>
 
 namespace pavona {
 namespace {
 
 // The offscreen platform's screen is 800 × 800 unless told otherwise, narrower than the window's
 // minimum; a 1920 × 1080 screen (work area the same) lets a saved width show. Set before the
-// QApplication is made, removed when the program ends.
+// QApplication is made, removed when the program ends. One file per process: CTest runs the cases
+// of this program as parallel processes, and one that ends must not take another's screen away.
 const struct WideScreen {
-    WideScreen() : Path(std::filesystem::temp_directory_path() / "pavona-window-test-screen.json") {
+    WideScreen()
+        : Path(std::filesystem::temp_directory_path() /
+               ("pavona-window-test-screen-" + std::to_string(::getpid()) + ".json")) {
         std::ofstream(Path)
             << R"({"screens": [{"name": "wide", "x": 0, "y": 0, "width": 1920, "height": 1080,)"
                R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
