@@ -161,4 +161,15 @@ void TEngineBridge::AskQueryRuns(std::function<void(std::vector<TQueryRun>)> ans
     });
 }
 
+void TEngineBridge::AskRoundTotals(TDateTime programStart, std::function<void(TRoundTotals)> answer) {
+    FRunner->AskRoundTotals(programStart, [this, answer = std::move(answer)](TRoundTotals totals) {
+        OnWindowThread([answer, totals = std::move(totals)]() mutable { answer(std::move(totals)); });
+    });
+}
+
+void TEngineBridge::RearmPolicyTimer(int ms) {
+    // A tick already waiting for the engine re-arms the timer itself when it is done.
+    if (FPolicyTimer.isActive()) FPolicyTimer.start(ms > 0 ? ms : 0);
+}
+
 } // namespace pavona

@@ -45,6 +45,10 @@ class TEngineBridge : public QObject {
     void AskLogDay(TDateTime day, std::function<void(std::vector<std::string>)> answer);
     void AskFiles(std::function<void(std::vector<TFileSummary>)> answer);
     void AskQueryRuns(std::function<void(std::vector<TQueryRun>)> answer);
+    void AskRoundTotals(TDateTime programStart, std::function<void(TRoundTotals)> answer);
+    // An operation ran the policy tick's work itself (an accepted mapping request refreshes the
+    // policy): the next tick comes `ms` from now instead of when it was due.
+    void RearmPolicyTimer(int ms);
 
   signals:
     void rendered(const pavona::TAgentSnapshot& snapshot);

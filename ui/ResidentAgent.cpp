@@ -17,6 +17,7 @@
 #include "ui/SendsPage.h"
 #include "ui/SettingsPage.h"
 #include "ui/StatusPage.h"
+#include "ui/TargetPage.h"
 
 #include <QApplication>
 #include <QMetaObject>
@@ -56,6 +57,25 @@ void RenderWindow(TAgentForm& form, TStatusPage& status, const TAgentSnapshot& s
     form.SetBadge(0, NavBadge(s.State.Level));
     form.Tray().SetLevel(s.State.Level);
     form.Tray().SetHint(TrayHintFor(s));
+}
+
+TTargetPage* PlugTargetPage(TAgentForm& form, TEngineBridge& bridge,
+                            std::function<TAgentSettings()> settings) {
+    auto* page =
+        new TTargetPage(form.CardWidth(), form.DesignHeight(), TargetHooksFor(bridge, std::move(settings)));
+    form.SetPage(1, page);
+    page->SetSnapshot(bridge.Snapshot());
+    QObject::connect(&bridge, &TEngineBridge::targetsChanged, page, &TTargetPage::SetSnapshot);
+    QObject::connect(&form, &TAgentForm::pageShown, page, [page](int index) {
+        if (index == 1) page->Shown();
+    });
+    // Connected before the window brings the page forward again after its relayout.
+    QObject::connect(&form, &TAgentForm::relaidOut, page,
+                     [&form, page] { page->SetSize(form.CardWidth(), form.DesignHeight()); });
+    QObject::connect(&bridge, &TEngineBridge::programAnnounced, &form, [&form] {
+        if (form.isVisible()) form.ShowPage(1);
+    });
+    return page;
 }
 
 namespace {
@@ -116,6 +136,7 @@ int RunResidentWindow(const TCommandLine& cl, platform::SingleInstance& instance
 
     auto* settingsPage = new TSettingsPage(settings, form.SettingsCardWidth(), SettingsHooksFor(bridge));
     form.SetPage(6, settingsPage);
+    PlugTargetPage(form, bridge, [settingsPage] { return settingsPage->Settings(); });
 
     // The store number is read at each render: enrolment on the settings page changes it.
     QObject::connect(&bridge, &TEngineBridge::rendered, &form, [&form, status, settingsPage](const TAgentSnapshot& s) {

@@ -5,7 +5,7 @@ namespace pavona::pictures {
 
 std::vector<TScene> AllScenes() {
     std::vector<TScene> all;
-    for (auto&& page : {StatusScenes(), HistoryScenes(), SettingsScenes()})
+    for (auto&& page : {StatusScenes(), TargetScenes(), HistoryScenes(), SettingsScenes()})
         for (const TScene& scene : page)
             all.push_back(scene);
     return all;

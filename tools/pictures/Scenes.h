@@ -37,6 +37,7 @@ void Settle(QObject* page, const std::function<void()>& ask);
 std::vector<TScene> StatusScenes();
 std::vector<TScene> HistoryScenes();
 std::vector<TScene> SettingsScenes();
+std::vector<TScene> TargetScenes();
 std::vector<TScene> AllScenes();
 
 } // namespace pavona::pictures
