@@ -4,6 +4,7 @@
 #include "common/Text.h"
 #include "config/AgentSettings.h"
 #include "store/AgentLog.h"
+#include "tools/demopos/DemoPos.h"
 
 namespace pavona::test {
 
@@ -113,6 +114,36 @@ std::string SaleLinePayload(const std::string& key, std::int64_t amount, std::in
                R"("discount_amount":%lld,"pos_no":"2","receipt_no":"731","own_discount":0})",
                key.c_str(), static_cast<long long>(amount), static_cast<long long>(amount),
                static_cast<long long>(discount));
+}
+
+const char* const EngineTest::kTargetsPolicy = R"({"enabled":true,
+ "program":{"code":"NH-2026-10","name":"10월 농할","starts_on":"2026-10-01","ends_on":"2026-10-31"},
+ "budget":{"allocated":1000000,"offset_outstanding":0},
+ "items":[
+  {"vendor_item_code":"512","standard_item_code":"V001","item_name":"대파","discount_rate":20,"discount_cap":2000,"review":"confirmed"},
+  {"vendor_item_code":"600","standard_item_code":"V002","item_name":"양파","discount_rate":20,"discount_cap":2000,"review":"confirmed"},
+  {"vendor_item_code":"700","standard_item_code":"V003","item_name":"감자","discount_rate":20,"discount_cap":2000},
+  {"vendor_item_code":"404","standard_item_code":"V004","item_name":"마늘","discount_rate":20,"discount_cap":2000}],
+ "subsidy_coupon_codes":[7001,7002],
+ "rounds":[{"round_no":1,"starts_on":"2026-10-01","ends_on":"2026-10-15","phase":"current",
+  "designated":[{"standard_item_code":"V001","name":"대파"},{"standard_item_code":"V002","name":"양파"},
+                {"standard_item_code":"V003","name":"감자"},{"standard_item_code":"V004","name":"마늘"},
+                {"standard_item_code":"V005","name":"배추"}]}]})";
+
+void EngineTest::MakeTargetsPos() {
+    std::string error;
+    ASSERT_TRUE(demopos::CreateEmpty(FPosPath, error)) << error;
+    ASSERT_TRUE(demopos::RunSql(FPosPath, R"SQL(
+INSERT INTO goods VALUES (512,'국산 대파 1단','8801','1단',1), (600,'양파 1망','','',1),
+  (700,'감자 1kg','','',0), (999,'수입 바나나','','',NULL), (800,'깐마늘','8802','200g',1);
+INSERT INTO coupon(cp_code, cp_title, cp_type, cp_goods, cp_target, cp_dctype, cp_dc, cp_limitamt, cp_end)
+  VALUES (7001,'농할 대파',1,512,1,1,20,2000,'2026-10-31 00:00:00.000');
+INSERT INTO coupon(cp_code, cp_title, cp_type, cp_group, cp_dctype, cp_dc, cp_limitamt)
+  VALUES (7002,'농할 묶음',1,11,1,20,2000);
+INSERT INTO promotiongoods VALUES (11,999);
+)SQL",
+                                error))
+        << error;
 }
 
 } // namespace pavona::test

@@ -55,6 +55,12 @@ class EngineTest : public TempDataTest {
                                   const std::string& programCode = "NH-2026-10",
                                   std::int64_t allocated = 1000000);
     bool AddStore(const std::string& pointId = "pt-9", const std::string& policy = PolicyJson());
+    // The target-items case, a policy (kTargetsPolicy) and a POS made to match it: 512 linked
+    // through coupon 7001, 600 on sale without a coupon, 700 stopped, 404 not in the POS; goods 999
+    // is in coupon 7002's promotion group without being an item; 800 is in the POS only. The
+    // current round designates 배추 too, which no item covers.
+    static const char* const kTargetsPolicy;
+    void MakeTargetsPos();
     // Saves agent.ini for the engine: this server, the store, the key and the demo POS.
     void SaveAgentSettings(bool withPos = true, int collectMinutes = 10, int policyMinutes = 30);
     std::unique_ptr<TAgentEngine> MakeEngine();

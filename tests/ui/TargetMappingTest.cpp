@@ -28,42 +28,15 @@
 namespace pavona::test {
 namespace {
 
-// 512 in coupon 7001, 600 on sale without a coupon, 700 stopped, 404 not in the POS; 999 in coupon
-// 7002's promotion group without being an item; 800 in the POS only.
-const char* const kPolicy = R"({"enabled":true,
- "program":{"code":"NH-2026-10","name":"10월 농할","starts_on":"2026-10-01","ends_on":"2026-10-31"},
- "budget":{"allocated":1000000,"offset_outstanding":0},
- "items":[
-  {"vendor_item_code":"512","standard_item_code":"V001","item_name":"대파","discount_rate":20,"discount_cap":2000,"review":"confirmed"},
-  {"vendor_item_code":"600","standard_item_code":"V002","item_name":"양파","discount_rate":20,"discount_cap":2000,"review":"confirmed"},
-  {"vendor_item_code":"700","standard_item_code":"V003","item_name":"감자","discount_rate":20,"discount_cap":2000},
-  {"vendor_item_code":"404","standard_item_code":"V004","item_name":"마늘","discount_rate":20,"discount_cap":2000}],
- "subsidy_coupon_codes":[7001,7002],
- "rounds":[{"round_no":1,"starts_on":"2026-10-01","ends_on":"2026-10-15","phase":"current",
-  "designated":[{"standard_item_code":"V001","name":"대파"},{"standard_item_code":"V002","name":"양파"},
-                {"standard_item_code":"V003","name":"감자"},{"standard_item_code":"V004","name":"마늘"},
-                {"standard_item_code":"V005","name":"배추"}]}]})";
-
 class TargetMappingTest : public EngineTest {
   protected:
     void SetUp() override {
         UiTestApp();
         EngineTest::SetUp();
         if (HasFatalFailure()) return;
-        std::string error;
-        ASSERT_TRUE(demopos::CreateEmpty(FPosPath, error)) << error;
-        ASSERT_TRUE(demopos::RunSql(FPosPath, R"SQL(
-INSERT INTO goods VALUES (512,'국산 대파 1단','8801','1단',1), (600,'양파 1망','','',1),
-  (700,'감자 1kg','','',0), (999,'수입 바나나','','',NULL), (800,'깐마늘','8802','200g',1);
-INSERT INTO coupon(cp_code, cp_title, cp_type, cp_goods, cp_target, cp_dctype, cp_dc, cp_limitamt, cp_end)
-  VALUES (7001,'농할 대파',1,512,1,1,20,2000,'2026-10-31 00:00:00.000');
-INSERT INTO coupon(cp_code, cp_title, cp_type, cp_group, cp_dctype, cp_dc, cp_limitamt)
-  VALUES (7002,'농할 묶음',1,11,1,20,2000);
-INSERT INTO promotiongoods VALUES (11,999);
-)SQL",
-                                    error))
-            << error;
-        ASSERT_TRUE(AddStore("pt-9", kPolicy)) << FServer->LastError();
+        MakeTargetsPos();
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(AddStore("pt-9", kTargetsPolicy)) << FServer->LastError();
         SaveAgentSettings();
     }
 
@@ -335,7 +308,7 @@ TEST_F(TargetMappingTest, APolicyRefreshWhileTheConfirmationIsOpenStillSendsTheG
 
     // Meanwhile the association adds an item that sorts first, and the policy tick draws the list
     // again under the open question.
-    std::string policy = ReplaceAll(kPolicy, R"("items":[)",
+    std::string policy = ReplaceAll(kTargetsPolicy, R"("items":[)",
                                     R"("items":[{"vendor_item_code":"800","standard_item_code":"V009",)"
                                     R"("item_name":"가지","discount_rate":20,"discount_cap":2000},)");
     ASSERT_TRUE(FServer->SetPolicy(kStore, policy));
@@ -383,7 +356,7 @@ TEST_F(TargetMappingTest, AResizeRebuildsThePageAndKeepsTheRequestsResultTheHead
     ASSERT_TRUE(Drain());
     EXPECT_EQ(Note(), note);
     ASSERT_TRUE(
-        FServer->SetPolicy(kStore, ReplaceAll(kPolicy, R"("items":[)",
+        FServer->SetPolicy(kStore, ReplaceAll(kTargetsPolicy, R"("items":[)",
                                               R"("items":[{"vendor_item_code":"800","standard_item_code":)"
                                               R"("V009","item_name":"가지","discount_rate":20},)")));
     FBridge->Post([](TAgentEngine& e) { e.PolicyTimerTick(); });
@@ -396,7 +369,7 @@ TEST_F(TargetMappingTest, ANewProgrammeBringsThePageForwardOnlyWhileTheWindowIsV
     EXPECT_EQ(FForm->CurrentPage(), 0);
     FForm->show();
     FForm->ShowPage(0);
-    ASSERT_TRUE(FServer->SetPolicy(kStore, ReplaceAll(kPolicy, "NH-2026-10", "NH-2026-11")));
+    ASSERT_TRUE(FServer->SetPolicy(kStore, ReplaceAll(kTargetsPolicy, "NH-2026-10", "NH-2026-11")));
     Refresh();
     EXPECT_EQ(FForm->CurrentPage(), 1);
     EXPECT_TRUE(FPage->isVisible());
