@@ -47,7 +47,12 @@ bool TryParseDouble(std::string_view s, double& out) {
 } // namespace
 
 std::string JsonFieldText(std::string_view payload, std::string_view name) {
-    const std::string pattern = "\"" + std::string(name) + "\":";
+    // Appended piece by piece: GCC 12 at -O2 mistakes "literal" + string for an overlapping copy.
+    std::string pattern;
+    pattern.reserve(name.size() + 3);
+    pattern += '"';
+    pattern += name;
+    pattern += "\":";
     const size_t at = payload.find(pattern);
     if (at == std::string_view::npos) return {};
     size_t i = at + pattern.size();
