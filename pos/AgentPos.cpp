@@ -188,11 +188,17 @@ Result<std::vector<TOriginRow>> TPosReader::SalesLinesByOrd(const std::vector<st
     if (ords.empty()) return std::vector<TOriginRow>{};
     return Safely([&] {
         std::string marks;
-        for (size_t i = 0; i < ords.size(); ++i)
-            marks += (i ? ",:o" : ":o") + std::to_string(i);
+        // Built by appending: GCC 12's release build misreads "literal" + string as an overlapping copy.
+        for (size_t i = 0; i < ords.size(); ++i) {
+            marks += i ? ",:o" : ":o";
+            marks += std::to_string(i);
+        }
         TOdbcQuery q = Prepare(SQL_SALES_BY_ORD, ReplaceAll(PosQuerySql(SQL_SALES_BY_ORD), "%s", marks));
-        for (size_t i = 0; i < ords.size(); ++i)
-            q.SetInt64("o" + std::to_string(i), ords[i]);
+        for (size_t i = 0; i < ords.size(); ++i) {
+            std::string name = "o";
+            name += std::to_string(i);
+            q.SetInt64(name, ords[i]);
+        }
         RunQuery(q, SQL_SALES_BY_ORD);
         std::vector<TOriginRow> rows(q.RowCount());
         for (size_t r = 0; r < rows.size(); ++r) {

@@ -247,7 +247,10 @@ std::string OdbcConnValue(const std::string& value) {
     const bool plain = value.find_first_of(";{}") == std::string::npos &&
                        (value.empty() || (value.front() != ' ' && value.back() != ' '));
     if (plain) return value;
-    return "{" + ReplaceAll(value, "}", "}}") + "}";
+    std::string braced = "{";
+    braced += ReplaceAll(value, "}", "}}");
+    braced += '}';
+    return braced;
 }
 
 TConnTarget TranslateConnString(const std::string& text) {
