@@ -55,7 +55,12 @@ std::vector<TDateTime> LastFullDays(int n, TDateTime since, TDateTime to) {
 TWatermarkCheck CheckWatermark(TDateTime watermark, TDateTime since, TDateTime collectFrom, TDateTime now,
                                TDateTime newestSpooled) {
     TWatermarkCheck c;
-    if (watermark <= 0) return c;
+    if (watermark <= 0) {
+        if (since <= 0) return c;
+        c.Fault = TWatermarkFault::Missing;
+        c.ReadFrom = newestSpooled > 0 && ToMSecs(newestSpooled) <= ToMSecs(now) ? newestSpooled : since;
+        return c;
+    }
     const std::int64_t w = ToMSecs(watermark);
     if (w > ToMSecs(now)) {
         c.Fault = TWatermarkFault::AfterNow;

@@ -30,7 +30,7 @@ std::string SpoolDayOf(const TCollectWindow& window, TDateTime watermark);
 std::vector<TDateTime> LastFullDays(int n, TDateTime since, TDateTime to);
 
 // A watermark that cannot be true: before the start of reporting, or later than now.
-enum class TWatermarkFault { None, BeforeStart, AfterNow };
+enum class TWatermarkFault { None, BeforeStart, AfterNow, Missing };
 struct TWatermarkCheck {
     TWatermarkFault Fault = TWatermarkFault::None;
     TDateTime ReadFrom = 0; // where reading starts again when there is a fault
@@ -39,6 +39,9 @@ struct TWatermarkCheck {
 // collection start (either 0 when unknown), and against now. Before both starts it reads again
 // from the later of them; after now from `newestSpooled`, the newest sale time already in the
 // spool (0 when none: one day back), so that nothing sold since the last real collection is skipped.
+// Missing or unreadable (0) after reporting has started (`since` known): from `newestSpooled`, or
+// from `since` when the spool holds no sale, never a day back from now, which would skip every
+// day the agent was off.
 TWatermarkCheck CheckWatermark(TDateTime watermark, TDateTime since, TDateTime collectFrom, TDateTime now,
                                TDateTime newestSpooled);
 

@@ -43,12 +43,17 @@ std::string ErrorText(const std::exception_ptr& error) {
 
 TDateTime TAgentEngine::CheckedWatermark(TDateTime now) {
     const TDateTime stored = FSpool->Watermark();
+    const TDateTime since = FSpool->Since();
+    const bool lost = stored <= 0 && since > 0;
     const TDateTime newest =
-        stored > 0 && ToMSecs(stored) > ToMSecs(now) ? NewestSpooledSale(FSpool->Dir(), now) : 0;
-    const TWatermarkCheck check = CheckWatermark(stored, FSpool->Since(), FCollectFrom, now, newest);
+        lost || (stored > 0 && ToMSecs(stored) > ToMSecs(now)) ? NewestSpooledSale(FSpool->Dir(), now) : 0;
+    const TWatermarkCheck check = CheckWatermark(stored, since, FCollectFrom, now, newest);
     if (check.Fault == TWatermarkFault::None) return stored;
     std::string note;
-    if (check.Fault == TWatermarkFault::AfterNow)
+    if (check.Fault == TWatermarkFault::Missing)
+        note = "⚠ 보고 기준 시각을 읽지 못했습니다 — 파일이 없거나 잘못된 것 같습니다. 빠진 판매가 없도록 " +
+               FormatStamp(check.ReadFrom) + "부터 다시 읽습니다.";
+    else if (check.Fault == TWatermarkFault::AfterNow)
         note = "⚠ 보고 기준 시각(" + FormatStamp(stored) + ")이 지금(" + FormatStamp(now) +
                ")보다 뒤입니다 — PC 시계가 뒤로 돌아간 것 같습니다. 빠진 판매가 없도록 " +
                FormatStamp(check.ReadFrom) + "부터 다시 읽습니다.";

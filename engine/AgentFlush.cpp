@@ -148,7 +148,9 @@ bool TAgentEngine::SendSalesBatch() {
         SetNote(TNotice::Error("실적을 보내지 못했습니다 — " + r.Error), TNoticeWeight::NotSent);
         return false;
     }
-    FSpool->MarkSent(day, KeysWithout(offeredKeys, r.RejectedKeys));
+    // Unmarked lines are still pending: the next batch would offer the same lines again, and again
+    // for the rest of the flush. They go out once more next cycle; the server drops the repeats.
+    const bool marked = FSpool->MarkSent(day, KeysWithout(offeredKeys, r.RejectedKeys));
     for (const std::string& k : r.RejectedKeys)
         FRejectedInFlush.insert(k);
     const TDateTime today = Today();
@@ -167,6 +169,14 @@ bool TAgentEngine::SendSalesBatch() {
                                   r.Rejected, r.FirstReason.c_str())));
     }
     FFlushSum += r.Accepted;
+    if (!marked) {
+        FFlushFailed = true;
+        SetNote(TNotice::Error(Fmt("⚠ 협회가 받은 %d줄을 보낸 줄로 기록하지 못했습니다 — 디스크 공간과 폴더 권한을 "
+                                   "확인해 주세요. 다음 주기에 다시 보냅니다.",
+                                   n)),
+                TNoticeWeight::NotSent);
+        return false;
+    }
     // Another batch when the server answered for some lines and lines remain to be offered.
     const bool answered = r.Accepted + r.Duplicated + r.Rejected > 0;
     const bool more = candidates > static_cast<std::size_t>(n) || dayIndex + 1 < days.size();

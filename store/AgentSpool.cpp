@@ -40,7 +40,7 @@ std::string SentLineText(std::string_view line) {
     return Trim(line);
 }
 
-// The identity of a correction: its key (case-insensitive) and its payload hash.
+// The identity of a spooled line: its key (case-insensitive) and its payload hash.
 std::string CorrectionId(std::string_view key, std::uint32_t hash) {
     return LowerAscii(key) + "\t" + std::to_string(hash);
 }
@@ -170,7 +170,6 @@ bool TSpool::RefreshDay(const std::string& day, TDayCache& cache, std::vector<TC
                         int& tailBad) {
     tailEntries.clear();
     tailBad = 0;
-    const bool correction = IsCorrectionDay(day);
     const std::string spoolPath = SpoolPath(day), sentPath = SentPath(day);
     const std::int64_t spoolSize = FFiles->Size(spoolPath);
     const std::int64_t sentSize = std::max<std::int64_t>(FFiles->Size(sentPath), 0);
@@ -224,8 +223,8 @@ bool TSpool::RefreshDay(const std::string& day, TDayCache& cache, std::vector<TC
             const TLineKind kind = ParseSpoolLine(line, e.Key, e.Payload, e.Hash);
             if (kind == TLineKind::Bad) ++cache.Bad;
             if (kind != TLineKind::Entry) continue;
-            // The same correction spooled again (its window read twice) is sent once.
-            if (correction && !cache.Seen.insert(CorrectionId(e.Key, e.Hash)).second) continue;
+            // The same line spooled again (its window read twice before it was sent) is sent once.
+            if (!cache.Seen.insert(CorrectionId(e.Key, e.Hash)).second) continue;
             if (!hidden(e.Key, e.Hash)) cache.Entries.push_back(e);
         }
         cache.SpoolDone += skipped + static_cast<std::int64_t>(view.size() - tail.size());
@@ -234,7 +233,7 @@ bool TSpool::RefreshDay(const std::string& day, TDayCache& cache, std::vector<TC
             ++tailBad;
             break;
         case TLineKind::Entry:
-            if ((!correction || !cache.Seen.count(CorrectionId(e.Key, e.Hash))) && !hidden(e.Key, e.Hash))
+            if (!cache.Seen.count(CorrectionId(e.Key, e.Hash)) && !hidden(e.Key, e.Hash))
                 tailEntries.push_back(e);
             break;
         case TLineKind::Blank:

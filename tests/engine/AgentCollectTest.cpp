@@ -95,6 +95,10 @@ TEST(CollectWindow, AWatermarkThatCannotBeTrueIsReadAgainFromWhereItMustBe) {
          TWatermarkFault::AfterNow, At(-1, 10, 0)},
         {"a second later than now", At(0, 10, 0, 1), At(-2, 9, 0), 0, At(0, 9, 40), TWatermarkFault::AfterNow,
          At(0, 9, 40)},
+        {"missing after reporting started: the newest spooled sale", 0, At(-2, 9, 0), 0, At(0, 9, 12),
+         TWatermarkFault::Missing, At(0, 9, 12)},
+        {"missing, nothing spooled: since", 0, At(-4, 9, 0), 0, 0, TWatermarkFault::Missing, At(-4, 9, 0)},
+        {"missing before the first report: the first window", 0, 0, 0, 0, TWatermarkFault::None, 0},
     };
     const TDateTime now = At(0, 10, 0);
     for (const auto& c : cases) {

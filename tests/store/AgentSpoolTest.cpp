@@ -103,7 +103,8 @@ TEST_F(AgentSpoolTest, PendingSkipsSentAndCountsDamagedLines) {
         {"missing tabs", Line("1:1", a) + "1:2 no tabs\r\n1:3\tonly one\r\n", "", {"1:1"}, 2},
         {"blank lines ignored", "\r\n   \r\n" + Line("1:1", a) + "\t\r\n", "", {"1:1"}, 0},
         {"undecodable line", Line("1:1", a) + "1:2\t1\t\xFF\xFE{}\r\n", "", {"1:1"}, 1},
-        {"same key twice", Line("1:1", a) + Line("1:1", a), "", {"1:1", "1:1"}, 0},
+        // A window read twice before it was sent spools the same line twice; it goes out once.
+        {"same line twice", Line("1:1", a) + Line("1:1", a), "", {"1:1"}, 0},
         {"torn last line",
          Line("1:1", a) + "1:2\t" + std::to_string(PayloadHash(b)) + "\t{\"tx_",
          "",
