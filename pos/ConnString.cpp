@@ -163,7 +163,31 @@ std::string ReadOnlyUri(const std::string& database) {
             if (!option.empty() && !SameTextAscii(PercentDecoded(option.substr(0, option.find('='))), "mode"))
                 query += "&" + option;
     }
-    return "file:" + PercentEscaped(uri.substr(0, q), ";{}") + "?" + PercentEscaped(query, ";{}");
+    // Blanks in the options are escaped too: with the fragment cut off, the last option may end in
+    // one, and a value ending in a blank would have to be braced, which the driver does not read.
+    return "file:" + PercentEscaped(uri.substr(0, q), ";{}") + "?" + PercentEscaped(query, ";{} ");
+}
+
+// The driver the ODBC driver manager will load for the string as it stands: the last Driver key as
+// unixODBC reads pairs, split at ";" except between "{" and "}" (wherever the "{" stands), with
+// quotes meaning nothing. A string passed on unchanged is opened with this driver, not with the one
+// this file's own reading (which takes quoted ADO values) found.
+std::string ManagerDriver(const std::string& text) {
+    std::string driver;
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t end = i;
+        for (bool braced = false; end < text.size() && (braced || text[end] != ';'); ++end) {
+            if (text[end] == '{') braced = true;
+            if (text[end] == '}') braced = false;
+        }
+        const std::string pair = text.substr(i, end - i);
+        const size_t eq = pair.find('=');
+        if (eq != std::string::npos && SameTextAscii(Trim(pair.substr(0, eq)), "Driver"))
+            driver = pair.substr(eq + 1);
+        i = end + 1;
+    }
+    return driver;
 }
 
 TConnTarget Fail(const std::string& error) {
@@ -256,6 +280,12 @@ std::string OdbcConnValue(const std::string& value) {
 TConnTarget TranslateConnString(const std::string& text) {
     if (Trim(text).empty())
         return Fail("POS 연결 문자열이 비어 있습니다 — 설정에서 POS 업체가 준 연결 문자열을 넣어 주세요.");
+    // The driver manager takes the string up to its first NUL: whatever followed (a read-only mode,
+    // the rest of a DSN string) would silently be dropped, so such a damaged setting is refused.
+    if (text.find('\0') != std::string::npos)
+        return Fail(
+            "POS 연결 문자열에 쓸 수 없는 글자(NUL)가 들어 있습니다 — 설정에서 POS 업체가 준 연결 문자열을 "
+            "다시 넣어 주세요.");
     std::vector<std::pair<std::string, std::string>> pairs;
     std::string error;
     if (!ParsePairs(text, pairs, error)) return Fail(error);
@@ -265,6 +295,11 @@ TConnTarget TranslateConnString(const std::string& text) {
     const bool hasDsn = Find(pairs, {"DSN"}, dsn);
     if (hasDriver && LowerAscii(driver).find("sqlite") != std::string::npos) return SqliteTarget(pairs);
     if (hasDriver || hasDsn) {
+        // A quoted or braced value can hide a Driver=SQLite… pair from this reading but not from the
+        // driver manager's, which would then open the embedded POS writable.
+        if (LowerAscii(ManagerDriver(text)).find("sqlite") != std::string::npos)
+            return Fail("POS 연결 문자열의 따옴표나 괄호 안에 SQLite 드라이버가 들어 있어 ODBC 가 다르게 "
+                        "읽습니다 — 따옴표와 괄호를 고쳐 주세요.");
         TConnTarget t;
         t.Ok = true;
         t.Kind = TConnKind::Odbc;

@@ -26,10 +26,15 @@ TLineKind ParseSpoolLine(std::string_view line, std::string& key, std::string& p
     if (tab1 == std::string_view::npos) return TLineKind::Bad;
     const size_t tab2 = line.find('\t', tab1 + 1);
     if (tab2 == std::string_view::npos) return TLineKind::Bad;
+    // The sent file holds keys trimmed, so a key with blanks or control bytes at its edges, or none
+    // at all, could never be marked sent and would go out again on every cycle. The spool never
+    // writes such a key (Append refuses it): the line is damage.
+    const std::string_view keyView = line.substr(0, tab1);
+    if (keyView.empty() || Trim(keyView) != keyView) return TLineKind::Bad;
     const std::string_view payloadView = line.substr(tab2 + 1);
     hash = PayloadHash(payloadView);
     if (line.substr(tab1 + 1, tab2 - tab1 - 1) != std::to_string(hash)) return TLineKind::Bad;
-    key.assign(line.substr(0, tab1));
+    key.assign(keyView);
     payload.assign(payloadView);
     return TLineKind::Entry;
 }
@@ -71,6 +76,18 @@ void AddSentLine(const std::string& text, std::unordered_set<std::string>& keys,
 
 bool HasLineBreak(std::string_view s) {
     return s.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// The point as point.txt can hold it and read it back: the file keeps one line without a leading
+// byte-order mark, so a point with a line break or such a mark would be pinned as one text and read
+// back as another, and the store's reporting would stop as if the point had changed.
+std::string PointText(std::string_view got) {
+    std::string text = Trim(got);
+    while (StartsWith(text, kBom))
+        text = Trim(std::string_view(text).substr(kBom.size()));
+    for (char& c : text)
+        if (c == '\r' || c == '\n') c = ' ';
+    return text;
 }
 
 } // namespace
@@ -398,7 +415,7 @@ Result<TPointCheck> TSpool::CheckPoint(const std::string& got) {
     const std::string path = FDir + "point.txt";
     TPointCheck c;
     c.Have = ReadFirstLine("point.txt");
-    const std::string point = Trim(got);
+    const std::string point = PointText(got);
     if (point.empty()) return c;
     if (!c.Have.empty()) {
         c.Same = c.Have == point;

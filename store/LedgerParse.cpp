@@ -138,7 +138,12 @@ TDateTime ParseSoldAt(std::string_view text) {
     std::string_view after;
     if (!ParseStampAs(text, kSoldAtForm, t, &after)) return 0;
     // The encoder writes UTC with a "Z"; the ledger counts in the store's local time.
-    if (!after.empty() && after.front() == 'Z') t = IncMinute(t, kAssociationUtcOffsetMinutes);
+    if (!after.empty() && after.front() == 'Z') {
+        t = IncMinute(t, kAssociationUtcOffsetMinutes);
+        // The last hours of the year 9999 in UTC fall on a local day after the calendar's end, which
+        // no day text of the views can name.
+        if (DecodeDateTime(t).Year > 9999) return 0;
+    }
     return t;
 }
 

@@ -72,8 +72,13 @@ bool AppendLinesTo(TSpoolFiles& files, const std::string& path, const std::strin
         std::string last;
         // When the last byte cannot be read the break is written anyway: a blank line costs nothing,
         // a glued line costs a sale.
-        if (!files.ReadRange(path, size - 1, 1, last) || last != "\n")
-            return files.Append(path, tornEnd + lines, durable);
+        if (!files.ReadRange(path, size - 1, 1, last) || last != "\n") {
+            // A line cut right after its CR lacks only the LF: it already reads whole (and may have
+            // been sent as it stands), so the LF alone closes it. A CR LF would leave the line
+            // ending in a CR of its own, and a good line would turn into a damaged one.
+            const bool onlyLf = last == "\r" && tornEnd == "\r\n";
+            return files.Append(path, (onlyLf ? std::string("\n") : tornEnd) + lines, durable);
+        }
     }
     return files.Append(path, lines, durable);
 }

@@ -97,6 +97,9 @@ TEST(ConnString, EverySqliteFileNameBecomesAReadOnlyUri) {
         {"FILE:/var/pos/pos.db?mode=rw", "file:/var/pos/pos.db?mode=ro"},
         {"file:///var/pos/%EB%A7%A4%EC%9E%A5.db", "file:///var/pos/%EB%A7%A4%EC%9E%A5.db?mode=ro"},
         {"file:/var/pos/a;b.db?cache=shared", "file:/var/pos/a%3Bb.db?mode=ro&cache=shared"},
+        // An option left ending in a blank once the fragment is cut: escaped, never braced.
+        {"file:/var/pos/pos.db?cache=shared #x", "file:/var/pos/pos.db?mode=ro&cache=shared%20"},
+        {"file:/var/pos/pos.db?vfs=unix&x=a b", "file:/var/pos/pos.db?mode=ro&vfs=unix&x=a%20b"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.database);
@@ -123,6 +126,14 @@ TEST(ConnString, AnythingElseFailsWithAKoreanReasonAndNeverEchoesThePassword) {
         {"Provider=SQLOLEDB;Data Source=pos;secret", "3번째 항목에 '=' 가 없습니다"},
         {"Provider=SQLOLEDB;Data Source=pos;Password=\"secret", "닫히지 않았습니다"},
         {"Driver=SQLite3;Password=secret", "Database(SQLite 파일 경로)가 없습니다"},
+        // A NUL would end the string the driver manager reads: a DSN string would lose its options.
+        {std::string("DSN=pos\0;UID=sa;Password=secret", 31), "NUL"},
+        {std::string("Driver=SQLite3;Database=/var/pos/pos.db\0;Password=secret", 56), "NUL"},
+        // ODBC knows no quotes: the driver manager would load the SQLite driver named inside them
+        // and open the file writable, while this string looked like another driver's.
+        {"Driver=FreeTDS;X=\"a;Driver=SQLite3;Database=/var/pos/pos.db;b\";Password=secret", "따옴표"},
+        {"Driver=FreeTDS;X='a;Driver=SQLite3;Database=/var/pos/pos.db;b'", "SQLite 드라이버"},
+        {"Driver=FreeTDS;X={a}};Driver=SQLite3;Database=/var/pos/pos.db;b}", "괄호"},
     };
     for (const Case& c : cases) {
         const TConnTarget t = TranslateConnString(c.in);

@@ -105,6 +105,13 @@ TEST_F(AgentSpoolTest, PendingSkipsSentAndCountsDamagedLines) {
         {"undecodable line", Line("1:1", a) + "1:2\t1\t\xFF\xFE{}\r\n", "", {"1:1"}, 1},
         // A window read twice before it was sent spools the same line twice; it goes out once.
         {"same line twice", Line("1:1", a) + Line("1:1", a), "", {"1:1"}, 0},
+        // The sent file keeps keys trimmed: these could never be marked sent and would go out on
+        // every cycle, so they count as damage.
+        {"keys a sent file cannot name",
+         Line(" 1:1", a) + Line("1:2\x01", b) + Line("", c) + Line("1:3", c),
+         "1:1\r\n1:2\r\n",
+         {"1:3"},
+         3},
         {"torn last line",
          Line("1:1", a) + "1:2\t" + std::to_string(PayloadHash(b)) + "\t{\"tx_",
          "",
@@ -341,6 +348,34 @@ TEST_F(AgentSpoolTest, PointIsPinnedOnceAndHoldIsKept) {
     EXPECT_TRUE(spool.SetHeld(""));
     EXPECT_FALSE(platform::FileExists(File("hold.txt")));
     EXPECT_EQ(spool.Held(), "");
+}
+
+// point.txt holds one line without a byte-order mark. A point from the association that the file
+// would give back otherwise (a line break inside, a mark in front) is pinned as the file reads it,
+// so the next check still finds the same point instead of stopping the store's reporting.
+TEST_F(AgentSpoolTest, APointIsTheSamePointOnEveryLaterCheck) {
+    struct Case {
+        const char* got;
+        const char* pinned;
+    };
+    const Case cases[] = {{"pt-1\npt-2", "pt-1 pt-2"},
+                          {"pt-1\r\npt-2", "pt-1  pt-2"},
+                          {"\xEF\xBB\xBFpt-1", "pt-1"},
+                          {" \xEF\xBB\xBF pt-1\r", "pt-1"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.got);
+        platform::RemoveFile(File("point.txt"));
+        TSpool spool(FDir, 0);
+        const Result<TPointCheck> first = spool.CheckPoint(c.got);
+        ASSERT_TRUE(first) << first.Error();
+        EXPECT_TRUE(first.Value().Pinned);
+        EXPECT_EQ(test::ReadFile(File("point.txt")), std::string(c.pinned) + "\r\n");
+        const Result<TPointCheck> again = TSpool(FDir, 0).CheckPoint(c.got);
+        ASSERT_TRUE(again) << again.Error();
+        EXPECT_TRUE(again.Value().Same);
+        EXPECT_FALSE(again.Value().Pinned);
+        EXPECT_EQ(again.Value().Have, c.pinned);
+    }
 }
 
 TEST(KeysWithout, RemovesExactMatchesKeepingOrder) {

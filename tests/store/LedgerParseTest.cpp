@@ -30,8 +30,11 @@ TEST(LedgerParse, ParseSoldAtReadsUtcAsKoreanLocalTime) {
         {"2026-10-06T24:00:00Z", 0},
         {"2026-10-06T23:60:00Z", 0},
         {"2026-10-06T23:59:60Z", 0},
-        {"2026-1x-06T10:00:00Z", 0}, // a part that is no number
-        {"2026-10-06T10:00:0", 0},   // too short
+        {"2026-1x-06T10:00:00Z", 0},                                        // a part that is no number
+        {"2026-10-06T10:00:0", 0},                                          // too short
+        {"9999-12-31T14:59:59Z", EncodeDateTime(9999, 12, 31, 23, 59, 59)}, // the calendar's last second
+        {"9999-12-31T15:00:00Z", 0},                                        // a local day after the year 9999
+        {"0001-01-01T00:00:00Z", EncodeDateTime(1, 1, 1, 9, 0, 0)},
         {"", 0},
     };
     for (const Case& c : cases)
