@@ -1,7 +1,5 @@
-// pavona-fuzz-seeds: writes the fuzz targets' seed inputs into corpus/<target>/ from the agent's own
-// encoders and writers (report and correction JSON, the spool, sent files, stamps, the send log,
-// agent.ini), so the seeds are the real formats byte for byte. Run it after a format changes:
-//   build/fuzz/fuzz/pavona-fuzz-seeds fuzz/corpus
+// pavona-fuzz-seeds: writes the fuzz targets' seeds into corpus/<target>/ from the agent's own
+// encoders and writers, so the seeds are the real formats byte for byte.
 #include "common/DateTime.h"
 #include "common/Text.h"
 #include "config/IniFile.h"
@@ -13,6 +11,10 @@
 
 #include <cstdio>
 #include <limits>
+
+// Run it after a format changes: build/fuzz/fuzz/pavona-fuzz-seeds fuzz/corpus (target
+// pavona-fuzz-seeds of the preset fuzz). It writes report and correction JSON through the spool,
+// sent files, stamps, send log lines and agent.ini, and the inputs of faults found before.
 
 namespace pavona::fuzz {
 namespace {

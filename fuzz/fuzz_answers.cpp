@@ -1,9 +1,5 @@
-// The server's answers to the report endpoints, enrolment and mapping requests: any text is read
-// or refused without a partial result; counts are never negative and every refused line is named
-// once; a batch is marked sent only when the answer accounts for it exactly; and the agent's own
-// request bodies read back through the same JSON reader.
-//
-// Input: the answer text; its first byte also picks the batch size and the mapping answer's status.
+// Fuzz target: the server's answers to the report endpoints, enrolment and mapping requests, and the
+// agent's own request bodies read back through the same JSON reader.
 #include "common/Text.h"
 #include "fuzz/FuzzSupport.h"
 #include "server/AgentApi.h"
@@ -11,6 +7,10 @@
 #include "server/ApiJson.h"
 
 #include <map>
+
+// Properties: any text is read or refused without a partial result; counts are never negative and
+// every refused line is named once; a batch is marked sent only when the answer accounts for it
+// exactly. Input: the answer text; its first byte also picks the batch size and the mapping status.
 
 namespace pavona::fuzz {
 namespace {

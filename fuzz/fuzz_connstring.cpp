@@ -1,7 +1,5 @@
-// POS connection strings as the store entered them: a string translated for the embedded POS opens
-// read-only as SQLite itself reads the URI (never writable, never created), and names the very file
-// the store wrote; every translated string is well-formed ODBC with each key once, so no value can
-// add a key of its own; a refused string gives a reason and nothing to open.
+// Fuzz target: POS connection strings as the store entered them, translated for the ODBC driver
+// manager.
 #include "common/Text.h"
 #include "fuzz/FuzzSupport.h"
 #include "pos/ConnString.h"
@@ -11,6 +9,10 @@
 #include <cstring>
 #include <deque>
 #include <set>
+
+// Properties: a string translated for the embedded POS opens read-only as SQLite itself reads the
+// URI (never writable, never created) and names the very file the store wrote; the driver manager
+// never loads the SQLite driver for a string passed on unchanged; a refused string gives a reason.
 
 namespace pavona::fuzz {
 namespace {

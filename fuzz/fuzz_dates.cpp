@@ -1,11 +1,14 @@
-// The date-time helpers on any text: every form of ParseStampAs gives a real date within its years
-// that formats back to what was read, the settings file's invariant form reads back what it writes,
-// and decoding, encoding and formatting agree for any instant of years 1 to 9999.
+// Fuzz target: the date-time helpers (ParseStampAs under every form, the settings file's invariant
+// form, decoding, encoding and formatting) on any text.
 #include "common/DateTime.h"
 #include "common/Text.h"
 #include "fuzz/FuzzSupport.h"
 
 #include <cstring>
+
+// Properties: every form gives a real date within its years that formats back to what was read;
+// the invariant form reads back what it writes; any instant of years 1 to 9999 decodes, encodes and
+// formats consistently.
 
 namespace pavona::fuzz {
 namespace {

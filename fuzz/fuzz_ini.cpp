@@ -1,8 +1,4 @@
-// agent.ini as found on disk, and one key written into it: every read gives valid UTF-8; a written
-// key reads back as written (trimmed, line breaks as spaces) and every other key reads as before;
-// the settings' numbers read as strtoll reads them; the protected key's Base64 decodes consistently.
-//
-// Input, parts separated by 0x1E: the file, then a section, a key and a value to write.
+// Fuzz target: agent.ini as found on disk, and one key written into it.
 #include "common/Text.h"
 #include "config/IniFile.h"
 #include "fuzz/FuzzSupport.h"
@@ -11,6 +7,11 @@
 #include <cerrno>
 #include <set>
 #include <utility>
+
+// Properties: every read gives valid UTF-8; a written key reads back as written (trimmed, line breaks
+// as spaces) and every other key reads as before; the settings' numbers read as strtoll reads them;
+// the protected key's Base64 decodes consistently. Input, parts separated by 0x1E: the file, then a
+// section, a key and a value to write.
 
 namespace pavona::fuzz {
 namespace {

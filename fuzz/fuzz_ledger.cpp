@@ -1,11 +1,5 @@
-// The ledger over spool day files, a sent file and a correction file as found on disk: goods totals
-// equal a plain count of the lines (each key once, from the earliest file), saturate rather than
-// wrap, and keep their sign; cached reads while the files grow equal a fresh ledger's; a day's lines
-// are that day's, each key once, in order.
-//
-// Input, parts separated by 0x1E: the day files of 2026-10-05 and 2026-10-06, the sent file of
-// 2026-10-06, the correction file of 2026-10-06, then what is appended to the second day file and to
-// the correction file afterwards.
+// Fuzz target: the ledger over spool day files, a sent file and a correction file as found on disk:
+// goods totals, a day's lines and the day file summaries.
 #include "common/Text.h"
 #include "fuzz/FuzzSupport.h"
 #include "store/AgentLedger.h"
@@ -14,6 +8,12 @@
 #include <map>
 #include <memory>
 #include <set>
+
+// Properties: totals equal a plain count of the lines (each key once, from the earliest file),
+// saturate rather than wrap and keep their sign; cached reads while the files grow equal a fresh
+// ledger's; a day's lines are that day's, each key once, in order. Input, parts separated by 0x1E:
+// the day files of 2026-10-05 and 2026-10-06, the sent file of 2026-10-06, the correction file of
+// 2026-10-06, then what is appended to the second day file and to the correction file afterwards.
 
 namespace pavona::fuzz {
 namespace {

@@ -1,8 +1,5 @@
-// The ledger's field reader on any spool line: members come out as valid UTF-8, sale times as real
-// local times, money as strtoll reads a whole number; and a report line the agent encodes reads
-// back field for field.
-//
-// Input: one spool line (key, tab, hash, tab, payload), or any text.
+// Fuzz target: the ledger's field reader (JsonFieldText, ParseSoldAt, ParseMoney, ParseLedgerLine)
+// on any spool line, and report lines the agent encodes read back by it.
 #include "common/Text.h"
 #include "fuzz/FuzzSupport.h"
 #include "pos/AgentReport.h"
@@ -14,6 +11,10 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+
+// Properties: members come out as valid UTF-8, sale times as real local times, money as strtoll
+// reads a whole number; an encoded report line reads back field for field. Input: spool lines (key,
+// tab, hash, tab, payload) or any text.
 
 namespace pavona::fuzz {
 namespace {

@@ -1,11 +1,13 @@
-// The policy document of a 200 answer: any text is either read whole or refused whole with the
-// unreadable-answer text; what is read keeps its shape (one entry per array element, in order),
-// and reading is the same every time.
+// Fuzz target: the policy document of a 200 answer read into TPolicy.
 #include "common/Text.h"
 #include "fuzz/FuzzSupport.h"
 #include "server/AgentApi.h"
 #include "server/AgentPolicy.h"
 #include "server/ApiJson.h"
+
+// Properties: any text is either read whole or refused whole with the unreadable-answer text, and
+// refused only for a member of the wrong shape; what is read keeps its shape (one entry per array
+// element, in order); reading is the same every time.
 
 namespace pavona::fuzz {
 namespace {

@@ -1,10 +1,5 @@
-// The send log as found on disk: read newest first from the file's end, it equals a plain forward
-// reading of the same lines taken from the back; each byte is read once and the memory the read
-// holds does not grow with the file; and a record the agent writes reads back as it was written.
-//
-// Input: the file's bytes, where 0x1E followed by a byte b stands for the byte before it repeated
-// (b + 1) * 16 times (so that damaged logs of megabytes fit in a small input), then one last byte
-// that gives how many records are asked for.
+// Fuzz target: the send log as found on disk, read newest first from the file's end, and records
+// the agent writes.
 #include "common/Text.h"
 #include "fuzz/FuzzSupport.h"
 #include "store/AgentSendLog.h"
@@ -14,11 +9,17 @@
 #include <algorithm>
 #include <atomic>
 
+// Properties: the backward read equals a plain forward reading of the same lines taken from the back;
+// each byte is read once and the memory the read holds does not grow with the file; a written record
+// reads back as it was written. Input: the file's bytes, where 0x1E followed by a byte b stands for
+// the byte before it repeated (b + 1) * 16 times (so damaged logs of megabytes fit in a small input),
+// then one last byte that gives how many records are asked for.
+
 namespace pavona::fuzz {
 namespace {
 
 const std::string kPath = "/mem/spool/sendlog.tsv";
-constexpr std::size_t kMaxLine = 64 * 1024;        // a longer line is damage and passed over
+constexpr std::size_t kMaxLine = 64 * 1024;       // a longer line is damage and passed over
 constexpr std::size_t kMaxFile = 8 * 1024 * 1024; // what the repetitions may expand to
 
 // Heap held by this process while a read runs, and its peak.

@@ -1,9 +1,5 @@
-// Spool lines and sent files as found on disk. The pending entries of a day equal a plain forward
-// reading of the format; read through the spool's cache while both files grow they equal a fresh
-// read; marking entries sent hides exactly those entries; a line appended is pending after them.
-//
-// Input, parts separated by 0x1E: "cancel" for a correction day (anything else: a sales day), the
-// day file, the sent file, then what is appended to the day file and to the sent file afterwards.
+// Fuzz target: spool day files and sent files as found on disk, read for a day's pending entries,
+// then marked sent and appended to.
 #include "common/Text.h"
 #include "fuzz/FuzzSupport.h"
 #include "store/AgentSpool.h"
@@ -11,6 +7,12 @@
 #include <algorithm>
 #include <memory>
 #include <set>
+
+// Properties: the pending entries equal a plain forward reading of the format; read through the
+// spool's cache while both files grow they equal a fresh read; marking entries sent hides exactly
+// those; a line appended is pending after them. Input, parts separated by 0x1E: "cancel" for a
+// correction day (anything else: a sales day), the day file, the sent file, then what is appended to
+// the day file and to the sent file afterwards.
 
 namespace pavona::fuzz {
 namespace {

@@ -1,11 +1,13 @@
-// The spool's small state files as found on disk (watermark.txt, since.txt, point.txt, hold.txt):
-// a stamp reads as unset or as a real time from the year 2000 on, what the spool writes reads back
-// exactly, and the pinned point and the hold read as their first line, trimmed.
-//
-// Input: the four files' contents, separated by 0x1E, then a point as the association names it.
+// Fuzz target: the spool's small state files as found on disk (watermark.txt, since.txt, point.txt,
+// hold.txt).
 #include "common/Text.h"
 #include "fuzz/FuzzSupport.h"
 #include "store/AgentSpool.h"
+
+// Properties: a stamp reads as unset or as a real time from the year 2000 on; what the spool writes
+// reads back exactly; the pinned point and the hold read as their first line, trimmed, and a point
+// once pinned is the same point on the next check. Input: the four files' contents, separated by
+// 0x1E, then a point as the association names it.
 
 namespace pavona::fuzz {
 namespace {

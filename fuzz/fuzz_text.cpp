@@ -1,6 +1,5 @@
-// The UTF-8 and UTF-16 helpers, trimming, splitting, Base64 and the integer reader on any bytes:
-// every conversion ends in valid UTF-8, the round trips hold, character counts agree with each
-// other, and integers read exactly as strtoll reads them.
+// Fuzz target: the UTF-8 and UTF-16 helpers, trimming, splitting, Base64, JSON string quoting and
+// the integer reader on any bytes.
 #include "common/JsonText.h"
 #include "common/Text.h"
 #include "fuzz/FuzzSupport.h"
@@ -9,6 +8,9 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+
+// Properties: every conversion ends in valid UTF-8, the round trips hold, character counts agree with
+// each other, and integers read exactly as strtoll reads them.
 
 namespace pavona::fuzz {
 namespace {
