@@ -122,12 +122,20 @@ int RunResidentWindow(const TCommandLine& cl, platform::SingleInstance& instance
     QApplication app(argc, argv);
     // The agent lives on in the tray when its window is closed.
     app.setQuitOnLastWindowClosed(false);
+    // Logout or kill: end as "종료" → "예" does, without asking. Watched from the first moment: a
+    // request that comes while the window is being built waits in the queue until it stands.
+    TAgentForm* endTarget = nullptr;
+    const auto endWatch = platform::WatchEndRequests([&app, &endTarget] {
+        QMetaObject::invokeMethod(
+            &app, [&endTarget] { if (endTarget != nullptr) endTarget->EndNow(); }, Qt::QueuedConnection);
+    });
     LoadUiFonts();
     PruneLogs(14);
     LogInfo("시작", std::string("에이전트 시작 — 판 ") + kAgentVersion);
 
     const TAgentSettings settings = LoadSettings();
     TAgentForm form;
+    endTarget = &form;
     TEngineBridge bridge;
     auto* status = new TStatusPage(form.CardWidth(), [&bridge] { bridge.SendNow(); });
     status->SetSettings(settings.Store, settings.BaseUrl);
@@ -169,11 +177,6 @@ int RunResidentWindow(const TCommandLine& cl, platform::SingleInstance& instance
                      });
 
     const auto reveal = ListenForReveal(instance, form);
-    // Logout or kill: end as "종료" → "예" does, without asking.
-    const auto endWatch = platform::WatchEndRequests([&form] {
-        QMetaObject::invokeMethod(
-            &form, [&form] { form.EndNow(); }, Qt::QueuedConnection);
-    });
 
     switch (StartActionFor(form.Tray().Available(), cl.Tray)) {
     case TStartAction::Hidden:
@@ -187,6 +190,7 @@ int RunResidentWindow(const TCommandLine& cl, platform::SingleInstance& instance
     }
     bridge.StartTimers(kFirstPolicyMs, kFirstCollectMs);
     const int code = app.exec();
+    endTarget = nullptr;
     // The bridge goes first: the running operation stops at its next safe point.
     bridge.StopTimers();
     return code;
