@@ -64,7 +64,8 @@ struct TReference {
             const std::string_view key = line.substr(0, tab1), hash = line.substr(tab1 + 1, tab2 - tab1 - 1);
             const std::string_view payload = line.substr(tab2 + 1);
             // A key the sent file could not name (blank edges, empty) is damage, never pending.
-            if (key.empty() || Trim(key) != key || hash != std::to_string(PayloadHash(payload))) {
+            if (key.empty() || Trim(key) != key || StartsWith(key, "\xEF\xBB\xBF") ||
+                hash != std::to_string(PayloadHash(payload))) {
                 ++Bad;
                 continue;
             }

@@ -16,6 +16,13 @@ constexpr std::int64_t kMeasureEveryMs = 5000;
 
 enum class TLineKind { Blank, Bad, Entry };
 
+// Whether a sent file can name the key: it holds keys trimmed, and its readers skip a byte-order
+// mark at its start, so a key that is empty, has blanks or control bytes at its edges, or begins
+// with such a mark would read back as another key when it is marked, and go out on every cycle.
+bool Nameable(std::string_view key) {
+    return !key.empty() && Trim(key) == key && !StartsWith(key, kBom);
+}
+
 // One spool line (without its line break): key, tab, hash, tab, payload.
 TLineKind ParseSpoolLine(std::string_view line, std::string& key, std::string& payload, std::uint32_t& hash) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -26,11 +33,10 @@ TLineKind ParseSpoolLine(std::string_view line, std::string& key, std::string& p
     if (tab1 == std::string_view::npos) return TLineKind::Bad;
     const size_t tab2 = line.find('\t', tab1 + 1);
     if (tab2 == std::string_view::npos) return TLineKind::Bad;
-    // The sent file holds keys trimmed, so a key with blanks or control bytes at its edges, or none
-    // at all, could never be marked sent and would go out again on every cycle. The spool never
-    // writes such a key (Append refuses it): the line is damage.
+    // The spool never writes a key that a sent file cannot name (Append refuses it): the line is
+    // damage, and sent as it stands it could never be marked.
     const std::string_view keyView = line.substr(0, tab1);
-    if (keyView.empty() || Trim(keyView) != keyView) return TLineKind::Bad;
+    if (!Nameable(keyView)) return TLineKind::Bad;
     const std::string_view payloadView = line.substr(tab2 + 1);
     hash = PayloadHash(payloadView);
     if (line.substr(tab1 + 1, tab2 - tab1 - 1) != std::to_string(hash)) return TLineKind::Bad;
@@ -143,8 +149,7 @@ bool TSpool::Append(const std::string& day, const std::string& key, const std::s
     // A day that is not a plain name, or a key or payload that would break the line format, would
     // corrupt the file or stay pending for ever; such a line is refused instead.
     if (day.empty() || day.find_first_of("/\\") != std::string::npos || HasLineBreak(day)) return false;
-    if (key.empty() || key.find('\t') != std::string::npos || HasLineBreak(key) || Trim(key) != key)
-        return false;
+    if (!Nameable(key) || key.find('\t') != std::string::npos || HasLineBreak(key)) return false;
     if (HasLineBreak(payload)) return false;
 
     const std::string line = key + "\t" + std::to_string(PayloadHash(payload)) + "\t" + payload + "\r\n";

@@ -54,7 +54,10 @@ for t in "${targets[@]}"; do
   end=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*$' || true)
   crashed=$(find "$crashes" -type f | wc -l)
   corpus=$(find "$work" -type f | wc -l)
-  if [ "$status" -ne 0 ] || [ "$crashed" -gt 0 ]; then
+  # 72: the run was interrupted (Ctrl-C), which is no finding.
+  if [ "$status" -eq 72 ] && [ "$crashed" -eq 0 ]; then
+    echo "   interrupted"
+  elif [ "$status" -ne 0 ] || [ "$crashed" -gt 0 ]; then
     found=1
     grep -E "property violated|ERROR: (AddressSanitizer|libFuzzer|LeakSanitizer)|runtime error" "$log" | head -3 || true
   fi

@@ -19,6 +19,9 @@ const std::string kExamplePayload =
     R"("barcode":"880","quantity":1,"unit_price":3000,"amount":3000,"discount_amount":600,"pos_no":"2",)"
     R"("receipt_no":"731","own_discount":300})";
 
+// A byte-order mark, which readers skip at the start of a file.
+const std::string kBom = "\xEF\xBB\xBF";
+
 std::string Line(const std::string& key, const std::string& payload) {
     return key + "\t" + std::to_string(PayloadHash(payload)) + "\t" + payload + "\r\n";
 }
@@ -108,10 +111,10 @@ TEST_F(AgentSpoolTest, PendingSkipsSentAndCountsDamagedLines) {
         // The sent file keeps keys trimmed: these could never be marked sent and would go out on
         // every cycle, so they count as damage.
         {"keys a sent file cannot name",
-         Line(" 1:1", a) + Line("1:2\x01", b) + Line("", c) + Line("1:3", c),
+         Line(" 1:1", a) + Line("1:2\x01", b) + Line("", c) + Line(kBom + "1:4", a) + Line("1:3", c),
          "1:1\r\n1:2\r\n",
          {"1:3"},
-         3},
+         4},
         {"torn last line",
          Line("1:1", a) + "1:2\t" + std::to_string(PayloadHash(b)) + "\t{\"tx_",
          "",
@@ -500,6 +503,7 @@ TEST_F(AgentSpoolTest, RefusesLinesThatWouldBreakTheFormat) {
     EXPECT_FALSE(spool.Append("2026-10-06", "1:1\n", "{}"));
     EXPECT_FALSE(spool.Append("2026-10-06", "", "{}"));
     EXPECT_FALSE(spool.Append("2026-10-06", " 1:1", "{}"));
+    EXPECT_FALSE(spool.Append("2026-10-06", kBom + "1:1", "{}")); // read back as "1:1" once marked
     EXPECT_FALSE(spool.Append("2026-10-06", "1:1", "{\n}"));
     EXPECT_FALSE(spool.Append("../2026-10-06", "1:1", "{}"));
     std::vector<std::string> names;
