@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# The fault harness's long run: the corruption table, the network fault matrix and the full disk
-# over a demo POS of 10,000 lines (or the size given), printing one table of figures.
-# Usage: tools/faults.sh [build-dir] [lines]     (build-dir defaults to build/debug)
+# The fault harness's long run: kills, the corruption table, the network fault matrix and the full
+# disk over a demo POS of 10,000 lines (or the size given), 300 kills of each kind (or the number
+# given), printing one table of figures.
+# Usage: tools/faults.sh [build-dir] [lines] [kills]     (build-dir defaults to build/debug)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build/debug}"
 lines="${2:-10000}"
+kills="${3:-300}"
 bin="$build/tests/faults/test_faults"
 if [[ ! -x "$bin" ]]; then
   cmake --build "$build" -j"$(nproc)" --target test_faults
@@ -13,7 +15,7 @@ fi
 table="$(mktemp)"
 trap 'rm -f "$table"' EXIT
 status=0
-PAVONA_FAULT_LINES="$lines" PAVONA_FAULT_TABLE="$table" "$bin" --gtest_brief=1 --gtest_also_run_disabled_tests || status=$?
+PAVONA_FAULT_LINES="$lines" PAVONA_FAULT_KILLS="$kills" PAVONA_FAULT_TABLE="$table" "$bin" --gtest_brief=1 --gtest_also_run_disabled_tests || status=$?
 printf '\n%-48s %9s %9s %8s %10s %10s  %s\n' scenario "POS lines" accepted missing duplicated unreadable notes
 awk -F'\t' '{printf "%-48s %9s %9s %8s %10s %10s  %s\n", $1, $2, $3, $4, $5, $6, $7}' "$table"
 awk -F'\t' '{pos+=$2; acc+=$3; miss+=$4; dup+=$5; bad+=$6; n++}

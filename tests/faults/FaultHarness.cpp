@@ -3,6 +3,9 @@
 
 #include "common/Text.h"
 #include "platform/Platform.h"
+#include "pos/AgentAttribute.h"
+#include "pos/AgentPos.h"
+#include "pos/AgentReport.h"
 #include "store/AgentLog.h"
 #include "tools/demopos/DemoPos.h"
 
@@ -76,6 +79,68 @@ std::int64_t FaultHarnessTest::UnreadableLines() {
         if (fresh.Pending(name.substr(6, 10), entries)) bad += fresh.BadLines();
     }
     return bad;
+}
+
+std::set<std::string> FaultHarnessTest::PosKeysBefore(TDateTime to) {
+    std::set<std::string> keys;
+    TPosReader reader;
+    const Result<> connected = reader.Connect(PosConn());
+    EXPECT_TRUE(connected) << connected.Error();
+    if (!connected) return keys;
+    const Result<std::vector<TSalesRow>> sales = reader.SalesLines(EncodeDate(2026, 9, 1), to);
+    EXPECT_TRUE(sales) << sales.Error();
+    if (!sales) return keys;
+    const std::vector<TSalesRow>& rows = sales.Value();
+    for (std::size_t first = 0, last; first < rows.size(); first = last) {
+        std::vector<TRawLine> raw;
+        for (last = first; last < rows.size() && rows[last].Raw.OrdCode == rows[first].Raw.OrdCode; ++last)
+            raw.push_back(rows[last].Raw);
+        if (rows[first].RegType == 2) continue; // a return is no sale line
+        for (const TSaleLine& s : Attribute(raw))
+            if (s.Amount > 0 && s.Qty > 0) keys.insert(MakeTxKey(s.OrdCode, s.Seq));
+    }
+    return keys;
+}
+
+namespace {
+
+// The first field of every complete line of the files whose names pass `pick`.
+std::set<std::string> FirstFields(const std::string& dir, bool (*pick)(const std::string&)) {
+    std::set<std::string> keys;
+    std::vector<std::string> names;
+    if (!platform::ListFiles(dir, names)) return keys;
+    for (const std::string& name : names) {
+        if (!pick(name)) continue;
+        std::string text;
+        if (!platform::ReadWholeFile(platform::JoinPath(dir, name), text)) continue;
+        std::size_t start = 0;
+        for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+            const std::string line = text.substr(start, end - start);
+            const std::size_t tab = line.find('\t');
+            // A mark cut short by a crash is closed with TAB "-" and names no line.
+            if (tab != std::string::npos && line.compare(tab, std::string::npos, "\t-") == 0) continue;
+            const std::string key = line.substr(0, tab);
+            if (!key.empty()) keys.insert(key);
+        }
+    }
+    return keys;
+}
+
+bool SalesDayFile(const std::string& name) {
+    return name.size() == 22 && StartsWith(name, "spool-") && EndsWith(name, ".jsonl");
+}
+bool SalesSentFile(const std::string& name) {
+    return name.size() == 19 && StartsWith(name, "sent-") && EndsWith(name, ".txt");
+}
+
+} // namespace
+
+std::set<std::string> FaultHarnessTest::SpooledKeys() {
+    return FirstFields(SpoolDir(), SalesDayFile);
+}
+
+std::set<std::string> FaultHarnessTest::SentKeys() {
+    return FirstFields(SpoolDir(), SalesSentFile);
 }
 
 std::string FaultHarnessTest::AllLogs() {

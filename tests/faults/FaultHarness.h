@@ -5,6 +5,7 @@
 #include "tests/engine/EngineFixture.h"
 
 #include <cstdint>
+#include <set>
 #include <string>
 
 namespace pavona::test {
@@ -35,6 +36,12 @@ class FaultHarnessTest : public EngineTest {
     bool CaughtUp();
     // Damaged lines of every sales day file, as the spool counts them.
     std::int64_t UnreadableLines();
+    // Keys of the reportable sale lines the POS holds, sold before `to` (read through the POS reader,
+    // as the agent reads them).
+    std::set<std::string> PosKeysBefore(TDateTime to);
+    // Keys of every line the sales day files hold (sent or not) and of every line marked sent.
+    std::set<std::string> SpooledKeys();
+    std::set<std::string> SentKeys();
     // The agent log of every day the scenarios touch.
     std::string AllLogs();
     void Later(int minutes) { FClock.Set(IncMinute(FClock.Now(), minutes)); }
