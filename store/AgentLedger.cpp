@@ -18,14 +18,16 @@ namespace {
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 constexpr int kRangeDays = 7;
 
-// The hash field of a spool line matches its payload: the line was written whole. A line torn by
-// a crash, or edited by hand, is one the spool never sends, so the ledger does not show it either.
+// The hash field of a spool line matches its payload and its key names the payload's sale: the line
+// was written whole and kept so. A line torn by a crash, or edited or damaged since, is one the
+// spool never sends, so the ledger does not show it either.
 bool HashOk(std::string_view line) {
     const size_t tab1 = line.find('\t');
     if (tab1 == std::string_view::npos) return false;
     const size_t tab2 = line.find('\t', tab1 + 1);
     if (tab2 == std::string_view::npos) return false;
-    return line.substr(tab1 + 1, tab2 - tab1 - 1) == std::to_string(PayloadHash(line.substr(tab2 + 1)));
+    return line.substr(tab1 + 1, tab2 - tab1 - 1) == std::to_string(PayloadHash(line.substr(tab2 + 1))) &&
+           SpoolKeyAgrees(line.substr(0, tab1), line.substr(tab2 + 1));
 }
 
 // A line the report views may use: valid UTF-8 (undecodable lines are damage) and written whole.

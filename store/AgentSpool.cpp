@@ -23,6 +23,14 @@ bool Nameable(std::string_view key) {
     return !key.empty() && Trim(key) == key && !StartsWith(key, kBom);
 }
 
+// The round trip's sample lines are spooled under their day and number ("2026-10-05:3") while
+// their payloads name the samples' own transaction keys.
+bool IsSampleKey(std::string_view key) {
+    TDateTime day = 0;
+    if (key.size() < 12 || key[10] != ':' || !ParseDay(key.substr(0, 10), day)) return false;
+    return std::all_of(key.begin() + 11, key.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 // One spool line (without its line break): key, tab, hash, tab, payload.
 TLineKind ParseSpoolLine(std::string_view line, std::string& key, std::string& payload, std::uint32_t& hash) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -40,6 +48,7 @@ TLineKind ParseSpoolLine(std::string_view line, std::string& key, std::string& p
     const std::string_view payloadView = line.substr(tab2 + 1);
     hash = PayloadHash(payloadView);
     if (line.substr(tab1 + 1, tab2 - tab1 - 1) != std::to_string(hash)) return TLineKind::Bad;
+    if (!SpoolKeyAgrees(keyView, payloadView)) return TLineKind::Bad;
     key.assign(keyView);
     payload.assign(payloadView);
     return TLineKind::Entry;
@@ -107,6 +116,21 @@ std::uint32_t PayloadHash(std::string_view payload) {
     return h;
 }
 
+// A line names its sale twice: in its key and in its payload's "tx_key". A byte of the key
+// damaged on disk can turn it into the key of another line of the day: one already sent, whose
+// mark then hides this line for ever, or one still pending, which this payload then stands in
+// for and marks sent. So the two must agree where the payload names its key in plain text.
+bool SpoolKeyAgrees(std::string_view key, std::string_view payload) {
+    constexpr std::string_view kLead = "{\"tx_key\":\"";
+    if (!StartsWith(payload, kLead)) return true;
+    const size_t end = payload.find('"', kLead.size());
+    if (end == std::string_view::npos) return true;
+    const std::string_view named = payload.substr(kLead.size(), end - kLead.size());
+    // An escaped key is not compared: its plain form would have to be decoded first.
+    if (named.find('\\') != std::string_view::npos) return true;
+    return named == key || IsSampleKey(key);
+}
+
 TDateTime ParseStamp(std::string_view text) {
     TDateTime t = 0;
     return ParseStampAs(text, kSpoolStampForm, t) ? t : 0;
@@ -150,7 +174,7 @@ bool TSpool::Append(const std::string& day, const std::string& key, const std::s
     // corrupt the file or stay pending for ever; such a line is refused instead.
     if (day.empty() || day.find_first_of("/\\") != std::string::npos || HasLineBreak(day)) return false;
     if (!Nameable(key) || key.find('\t') != std::string::npos || HasLineBreak(key)) return false;
-    if (HasLineBreak(payload)) return false;
+    if (HasLineBreak(payload) || !SpoolKeyAgrees(key, payload)) return false;
 
     const std::string line = key + "\t" + std::to_string(PayloadHash(payload)) + "\t" + payload + "\r\n";
     const std::string path = SpoolPath(day);

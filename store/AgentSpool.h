@@ -25,6 +25,9 @@ struct TSpoolEntry {
 
 // 32-bit FNV-1a over the payload's bytes.
 std::uint32_t PayloadHash(std::string_view payload);
+// Whether a line's key agrees with the transaction key its payload names (a line that disagrees
+// was damaged on disk and is never sent nor shown; the round trip's sample lines are exempt).
+bool SpoolKeyAgrees(std::string_view key, std::string_view payload);
 // "yyyy-mm-dd hh:nn:ss" (separators not checked; kSpoolStampForm) → local date-time, 0 when not
 // a valid stamp.
 TDateTime ParseStamp(std::string_view text);

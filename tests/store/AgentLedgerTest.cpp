@@ -436,6 +436,12 @@ TEST_F(LedgerTest, DamagedLinesAreSkipped) {
     const std::string whole = "5:1\t" + std::to_string(PayloadHash(payload)) + "\t" + payload;
     // A crash tore the first write after the amount; the window was spooled again on a new line.
     Raw("spool-2026-10-06.jsonl", "\xEF\xBB\xBF" + whole.substr(0, whole.find("\"amount\":30") + 10) + "\n");
+    // A flipped byte turned an earlier line's key into "5:1": its payload still names its own sale.
+    r.TxKey = "4:1";
+    r.VendorItemCode = "B";
+    r.Amount = 7000;
+    const std::string other = LineJson(r);
+    Raw("spool-2026-10-06.jsonl", "5:1\t" + std::to_string(PayloadHash(other)) + "\t" + other + "\r\n");
     Raw("spool-2026-10-06.jsonl", whole + "\r\n");
     Raw("spool-2026-10-06.jsonl",
         "6:1\t1\t{\"sold_at\":\"2026-10-06T01:00:00Z\",\"amount\":5}\r\n");          // hash edited

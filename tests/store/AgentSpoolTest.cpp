@@ -83,6 +83,8 @@ TEST_F(AgentSpoolTest, FilesAreWrittenByteExact) {
 
 TEST_F(AgentSpoolTest, PendingSkipsSentAndCountsDamagedLines) {
     const std::string a = R"({"tx_key":"1:1"})", b = R"({"tx_key":"1:2"})", c = R"({"tx_key":"1:3"})";
+    const std::string ab = R"({"tx_key":"AB:1"})", sample = R"({"tx_key":"SELFTEST-20261006:1"})",
+                      escaped = R"({"tx_key":"E:\u0031"})";
     struct Case {
         const char* name;
         std::string spool;
@@ -98,7 +100,7 @@ TEST_F(AgentSpoolTest, PendingSkipsSentAndCountsDamagedLines) {
          {"1:1", "1:2"},
          0},
         {"sent keys without case, trimmed",
-         Line("AB:1", a) + Line("1:2", b) + Line("1:3", c),
+         Line("AB:1", ab) + Line("1:2", b) + Line("1:3", c),
          " ab:1 \r\n\r\n1:3\n",
          {"1:2"},
          0},
@@ -115,6 +117,14 @@ TEST_F(AgentSpoolTest, PendingSkipsSentAndCountsDamagedLines) {
          "1:1\r\n1:2\r\n",
          {"1:3"},
          4},
+        // A key damaged into another line's key no longer names its payload's sale. The round
+        // trip's samples are spooled under their day and number, and escaped keys are not compared.
+        {"key its payload does not name",
+         Line("1:1", a) + Line("1:3", b) + Line("1:2", b) + Line("E:1", escaped) + Line("2026-10-06:1", sample) +
+             Line("1:9", "{}"),
+         "1:1\r\n",
+         {"1:2", "E:1", "2026-10-06:1", "1:9"},
+         1},
         {"torn last line",
          Line("1:1", a) + "1:2\t" + std::to_string(PayloadHash(b)) + "\t{\"tx_",
          "",
@@ -137,7 +147,7 @@ TEST_F(AgentSpoolTest, PendingSkipsSentAndCountsDamagedLines) {
         EXPECT_EQ(KeysOf(entries), tc.keys);
         EXPECT_EQ(spool.BadLines(), tc.bad);
         const std::map<std::string, std::string> payloadOf = {
-            {"1:1", a}, {"AB:1", a}, {"1:2", b}, {"1:3", c}};
+            {"1:1", a}, {"AB:1", ab}, {"1:2", b}, {"1:3", c}, {"2026-10-06:1", sample}, {"E:1", escaped}, {"1:9", "{}"}};
         for (const TSpoolEntry& e : entries)
             EXPECT_EQ(e.Payload, payloadOf.at(e.Key));
     }
@@ -506,6 +516,7 @@ TEST_F(AgentSpoolTest, RefusesLinesThatWouldBreakTheFormat) {
     EXPECT_FALSE(spool.Append("2026-10-06", kBom + "1:1", "{}")); // read back as "1:1" once marked
     EXPECT_FALSE(spool.Append("2026-10-06", "1:1", "{\n}"));
     EXPECT_FALSE(spool.Append("../2026-10-06", "1:1", "{}"));
+    EXPECT_FALSE(spool.Append("2026-10-06", "1:1", R"({"tx_key":"1:2"})")); // would read back as damage
     std::vector<std::string> names;
     ASSERT_TRUE(platform::ListFiles(FDir, names));
     EXPECT_TRUE(names.empty());
@@ -561,7 +572,7 @@ TEST_F(AgentSpoolTest, CorrectionsOfTheSameLineAreSentOncePerChange) {
     // every correction of that line.
     const std::string day2 = "2026-10-07-cancel";
     test::WriteFile(File("spool-" + day2 + ".jsonl"),
-                    Line("900:2", amend) + Line("900:2", voidIt) + Line("9:9", other));
+                    Line("900:2", amend) + Line("900:2", voidIt) + Line("9:9", R"({"tx_key":"9:9"})"));
     test::WriteFile(File("sent-" + day2 + ".txt"), "900:2\r\n");
     ASSERT_TRUE(fresh.Pending(day2, entries));
     EXPECT_EQ(KeysOf(entries), V{"9:9"});
