@@ -21,8 +21,16 @@ fi
 bash tools/setup.sh
 
 jobs=$(nproc)
-cmake --preset release >/dev/null
-cmake --build --preset release -j "$jobs" --target pavona-agent pavona-refserver pavona-demopos
+# One line for the build; its whole log goes to a file, shown only when the build fails.
+build_log=build/demo-build.log
+mkdir -p build
+echo "== building the agent, the reference server and the demo POS (release)"
+if ! { cmake --preset release && cmake --build --preset release -j "$jobs" --target pavona-agent pavona-refserver pavona-demopos; } \
+  >"$build_log" 2>&1; then
+  tail -n 40 "$build_log"
+  echo "X  the build failed — the whole log is $build_log"
+  exit 1
+fi
 
 bin=build/release
 agent=$bin/pavona-agent
@@ -112,8 +120,16 @@ echo "== /maprequest: goods $mapped into the association's item V010, which the 
 "$agent" /maprequest "$mapped" include V010 "데모 지정"
 "$server" --decide --state "$demo/server.db" --business-no $store --vendor-item-code "$mapped" --verdict confirmed >/dev/null
 
-echo "== /selfcheck"
-"$agent" /selfcheck || true
+echo "== /selfcheck (summarised; the whole output is in $demo/selfcheck.txt)"
+"$agent" /selfcheck >"$demo/selfcheck.txt" 2>&1 || true
+# The coupon links run to one line each: the first three, then how many more.
+awk '
+  /^  연결   / { links = 1; shown = 0; more = 0; print; next }
+  links && /^         쿠폰 / { if (shown < 3) { print; shown++ } else more++; next }
+  links { if (more) printf "         … 외 %d개\n", more; links = 0 }
+  { print }
+  END { if (links && more) printf "         … 외 %d개\n", more }
+' "$demo/selfcheck.txt"
 
 echo "== what the association server received"
 "$server" --report --state "$demo/server.db" --business-no $store | tee "$demo/server-report.txt"
@@ -149,6 +165,8 @@ if [ -n "${allocated:-}" ] && [ "$allocated" -gt 0 ]; then
   echo "== budget level: $level ($pct% of the allocation reported)"
 fi
 echo
+echo "build log: $build_log"
+echo "self check: $demo/selfcheck.txt"
 echo "spool: $spool"
 echo "logs:  $LOCALAPPDATA/Pavona/logs"
 

@@ -107,8 +107,10 @@ int main(int argc, char** argv) {
         cancels += d.Cancels;
     }
     std::string codes;
-    for (std::int64_t c : r.Summary.DesignatedCoupons)
-        codes += (codes.empty() ? "" : ",") + std::to_string(c);
+    for (std::int64_t c : r.Summary.DesignatedCoupons) {
+        if (!codes.empty()) codes += ',';
+        codes += std::to_string(c);
+    }
     std::printf("%s: 전표 %lld, 상품 줄 %lld, 보고 대상 %lld, 취소 %lld, 반품 %zu, 지정 쿠폰 %s\n",
                 out.c_str(), (long long)r.Summary.Receipts, (long long)r.Summary.GoodsLines,
                 (long long)reportable, (long long)cancels, r.Summary.ReturnReceipts.size(), codes.c_str());
