@@ -44,19 +44,23 @@ struct TPngImageFree {
 
 // Encodes in memory first so a failed encoding never leaves a half-written file behind, and the
 // old file is replaced in one step.
-bool WritePng(const std::string& path, const TTrayImage& img) {
+// Each pixel of the picture becomes a `scale` × `scale` block: the design is pixel art.
+bool WritePng(const std::string& path, const TTrayImage& img, int scale = 1) {
+    const int side = kTrayIconSize * scale;
     std::vector<png_byte> rgba;
-    rgba.reserve(img.Pixels.size() * 4);
-    for (std::uint32_t p : img.Pixels) {
-        rgba.push_back(static_cast<png_byte>(p >> 16));
-        rgba.push_back(static_cast<png_byte>(p >> 8));
-        rgba.push_back(static_cast<png_byte>(p));
-        rgba.push_back(static_cast<png_byte>(p >> 24));
-    }
+    rgba.reserve(static_cast<size_t>(side) * static_cast<size_t>(side) * 4);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            const std::uint32_t p = img.At(x / scale, y / scale);
+            rgba.push_back(static_cast<png_byte>(p >> 16));
+            rgba.push_back(static_cast<png_byte>(p >> 8));
+            rgba.push_back(static_cast<png_byte>(p));
+            rgba.push_back(static_cast<png_byte>(p >> 24));
+        }
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    image.width = kTrayIconSize;
-    image.height = kTrayIconSize;
+    image.width = static_cast<png_uint_32>(side);
+    image.height = static_cast<png_uint_32>(side);
     image.format = PNG_FORMAT_RGBA;
     std::string bytes;
     {
@@ -132,6 +136,12 @@ bool ExportTrayIcons(const std::string& dir) {
     } catch (...) {
         return false;
     }
+}
+
+bool ExportAppIcon(const std::string& path, int size) {
+    if (size < kTrayIconSize || size % kTrayIconSize != 0) return false;
+    if (!platform::MakeDirs(platform::ParentDir(path))) return false;
+    return WritePng(path, MakeTrayIcon(TLimitLevel::Normal), size / kTrayIconSize);
 }
 
 } // namespace pavona

@@ -33,4 +33,8 @@ TTrayImage MakeTrayIcon(TLimitLevel level);
 // files of the same names. False when the folder or any of the files cannot be written.
 bool ExportTrayIcons(const std::string& dir);
 
+// The application's icon for menus and launchers: the within-budget picture at `size` pixels (a
+// multiple of 16), written as PNG to `path` (its folder made as needed).
+bool ExportAppIcon(const std::string& path, int size);
+
 } // namespace pavona

@@ -17,6 +17,18 @@ std::string InstalledExe() {
     return platform::JoinPath(InstallDir(), "pavona-agent");
 }
 
+bool IsPackagedProgram(const std::string& program, const std::string& packaged) {
+    return SamePath(program, packaged);
+}
+
+std::string InstalledExeFor(const std::string& program, const std::string& packaged) {
+    return IsPackagedProgram(program, packaged) ? Trim(packaged) : InstalledExe();
+}
+
+std::string InstalledExeFor(const std::string& program) {
+    return InstalledExeFor(program, platform::PackagedProgramPath());
+}
+
 std::string CommandExe(const std::string& command) {
     const std::string text = Trim(command);
     if (text.empty()) return {};
@@ -78,11 +90,16 @@ std::string AutoStartAdvice(TAutoStartState state) {
 
 bool InstallConsole(std::ostream& out, const TInstallHooks& hooks) {
     const std::string current = hooks.CurrentExe.empty() ? platform::ExecutablePath() : hooks.CurrentExe;
-    const std::string target = InstalledExe();
+    const std::string packaged = hooks.PackagedExe.empty() ? platform::PackagedProgramPath() : hooks.PackagedExe;
+    const bool fromPackage = IsPackagedProgram(current, packaged);
+    const std::string target = InstalledExeFor(current, packaged);
     out << "Pavona 농할 에이전트 — 설치\n\n";
     out << "  지금 자리  " << current << "\n";
-    out << "  옮길 자리  " << target << "\n";
-    if (NotSamePath(current, target)) {
+    if (!fromPackage) out << "  옮길 자리  " << target << "\n";
+    if (fromPackage) {
+        // The package manager put it there and updates it there: a copy elsewhere would only go stale.
+        out << "  ok  시스템 패키지로 이미 설치되어 있습니다 — 복사하지 않습니다\n";
+    } else if (NotSamePath(current, target)) {
         if (!platform::MakeDirs(InstallDir())) {
             out << "  X   폴더를 만들지 못했습니다 — " << InstallDir() << "\n";
             return false;
@@ -107,7 +124,7 @@ bool InstallConsole(std::ostream& out, const TInstallHooks& hooks) {
     out << "설치가 끝났습니다. 트레이(시계 옆)에 아이콘이 뜹니다.\n";
     out.flush();
     const auto start = hooks.Start ? hooks.Start : platform::StartDetached;
-    if (!start(target, {"/tray"}, InstallDir())) {
+    if (!start(target, {"/tray"}, fromPackage ? platform::ParentDir(target) : InstallDir())) {
         // Installed and registered all the same; only today's start has to be made by hand.
         out << "  X   지금 띄우지는 못했습니다 — " << target
             << " 를 직접 실행하거나 컴퓨터를 다시 켜 주세요.\n";
@@ -126,7 +143,7 @@ bool UninstallConsole(std::ostream& out) {
     else
         out << "  ok  자동 실행을 껐습니다\n";
     out << "\n";
-    out << "  프로그램 파일   " << InstalledExe() << "\n";
+    out << "  프로그램 파일   " << InstalledExeFor(platform::ExecutablePath()) << "\n";
     out << "  설정·보관함     " << platform::ParentDir(SettingsPath()) << "\n\n";
     out << "※ 설정과 보관함은 지우지 않습니다 — 보고 이력이 거기 있습니다.\n";
     out << "   완전히 지우시려면 트레이에서 종료한 뒤 위 폴더를 지워 주세요.\n";

@@ -43,6 +43,9 @@ bool RemoveFile(const std::string& path);
 // Names (not paths) of the regular files directly inside `dir`.
 bool ListFiles(const std::string& dir, std::vector<std::string>& names);
 std::int64_t FileSize(const std::string& path); // -1 when missing
+// Where the system's own package puts the program (/usr/bin/pavona-agent); empty on a system
+// without such a package. A program run from there is installed and updated by the package manager.
+std::string PackagedProgramPath();
 // Whether two path texts name the same file by this system's rules for letter case.
 bool SamePathText(const std::string& a, const std::string& b);
 // Copies a program over `target` through a temporary file renamed into place, so a failure never

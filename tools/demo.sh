@@ -33,7 +33,8 @@ if ! { cmake --preset release && cmake --build --preset release -j "$jobs" --tar
 fi
 
 bin=build/release
-agent=$bin/pavona-agent
+# PAVONA_DEMO_AGENT runs another build of the agent, for instance the installed package's.
+agent=${PAVONA_DEMO_AGENT:-$bin/pavona-agent}
 server=$bin/tools/refserver/pavona-refserver
 demopos=$bin/tools/demopos/pavona-demopos
 

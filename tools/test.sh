@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The README's test command: set up, build from scratch in build/debug, run every test through
-# CTest, build the variant without the window to prove the engine needs no Qt Widgets, then build
+# CTest, build and check the Debian package, build the variant without the window to prove the
+# engine needs no Qt Widgets, then build
 # with AddressSanitizer and UBSan in build/asan and run the suite again there, and last run the fuzz
 # targets over their stored corpora.
 set -euo pipefail
@@ -11,6 +12,10 @@ jobs=$(nproc)
 cmake --preset debug >/dev/null
 cmake --build --preset debug -j "$jobs"
 ctest --preset debug -j "$jobs" --timeout 300
+
+# The Debian package from the release build: lintian without errors, and the files the README's
+# table names (about 4 minutes on 2 cores, most of it the release build).
+bash tools/package.sh
 
 echo "== building without the window (PAVONA_GUI=OFF)"
 cmake --preset nogui >/dev/null

@@ -48,7 +48,7 @@ struct TInstallOutcome {
 
 TInstallOutcome InstallProgram(TAgentEngine& engine, const std::string& program) {
     TInstallOutcome out;
-    out.Target = InstalledExe();
+    out.Target = InstalledExeFor(program);
     if (NotSamePath(program, out.Target)) {
         if (!platform::MakeDirs(InstallDir())) {
             out.Error = "폴더를 만들지 못했습니다 — " + InstallDir();
@@ -236,7 +236,7 @@ void TSettingsPage::SaveChecked(const TAgentSettings& edited, std::function<void
             Result<TAgentSettings> saved = e.SaveAndApplySettings(edited);
             // Saving registered the running program; an installed copy is the one that should start.
             if (saved && edited.AutoStart) {
-                const std::string installed = InstalledExe();
+                const std::string installed = InstalledExeFor(program);
                 SetAutoStart(true, platform::FileExists(installed) ? installed : program);
             }
             return saved;
@@ -286,7 +286,7 @@ void TSettingsPage::InstallClick() {
 
 void TSettingsPage::RefreshAutoStart() {
     const std::string command = AutoStartCommand();
-    const std::string installed = InstalledExe();
+    const std::string installed = InstalledExeFor(ProgramPath());
     const TAutoStartState state =
         AutoStartState(command, installed, platform::FileExists(CommandExe(command)));
     FAutoStartBox->setChecked(state != TAutoStartState::Off);

@@ -197,6 +197,10 @@ std::int64_t FileSize(const std::string& path) {
     return static_cast<std::int64_t>(st.st_size);
 }
 
+std::string PackagedProgramPath() {
+    return "/usr/bin/pavona-agent";
+}
+
 bool SamePathText(const std::string& a, const std::string& b) {
     // Two paths that differ in letter case name two different files here.
     return a == b;

@@ -159,6 +159,36 @@ TEST_F(InstallFlowTest, InstallFromTheInstalledPlaceCopiesNothing) {
     EXPECT_EQ(FStarts.size(), 1u);
 }
 
+// The system package's program is installed where it is: the package manager puts it there and
+// updates it there, so /install copies nothing, and the autostart entry names it and reads as on.
+TEST_F(InstallFlowTest, ThePackagedProgramIsRegisteredWhereItIsAndNeverCopied) {
+    const std::string packaged = FRoot.File("usr/bin/pavona-agent");
+    platform::MakeDirs(platform::ParentDir(packaged));
+    test::WriteFile(packaged, "packaged");
+    EXPECT_EQ(InstalledExeFor(packaged, packaged), packaged);
+    EXPECT_EQ(InstalledExeFor(FRoot.File("home/Downloads/pavona-agent"), packaged), InstalledExe());
+    EXPECT_EQ(InstalledExeFor(packaged, ""), InstalledExe());
+
+    SetAutoStart(true, "/elsewhere/pavona-agent");
+    TInstallHooks hooks = Hooks(packaged);
+    hooks.PackagedExe = packaged;
+    std::ostringstream out;
+    EXPECT_TRUE(InstallConsole(out, hooks));
+    EXPECT_EQ(out.str(), "Pavona 농할 에이전트 — 설치\n\n"
+                         "  지금 자리  " +
+                             packaged +
+                             "\n"
+                             "  ok  시스템 패키지로 이미 설치되어 있습니다 — 복사하지 않습니다\n"
+                             "  ok  컴퓨터를 켤 때 자동으로 실행됩니다\n\n"
+                             "설치가 끝났습니다. 트레이(시계 옆)에 아이콘이 뜹니다.\n");
+    EXPECT_FALSE(platform::FileExists(InstalledExe()));
+    EXPECT_EQ(AutoStartCommand(), "\"" + packaged + "\" /tray");
+    EXPECT_EQ(AutoStartState(AutoStartCommand(), InstalledExeFor(packaged, packaged), true),
+              TAutoStartState::Installed);
+    ASSERT_EQ(FStarts.size(), 1u);
+    EXPECT_EQ(FStarts[0].Program, packaged);
+}
+
 // A copy of a real program runs from the installed place: installing over it must fail at the
 // copy, keep the running program whole and leave the autostart entry as it was.
 TEST_F(InstallFlowTest, InstallWhileTheInstalledCopyRunsFailsAtTheCopy) {
