@@ -2,7 +2,9 @@
 # The fault harness's long run: kills, the corruption table, the network fault matrix and the full
 # disk over a demo POS of 10,000 lines (or the size given), 300 kills of each kind (or the number
 # given), and every power-loss state of an hour of cycles (over 10,000 states at that size; in two
-# processes side by side), printing one table of figures.
+# processes side by side), printing one table of figures. The power-loss sweep is the long part: at
+# 10,000 lines it holds about 18,000 states, two to three hours on two cores; at 6,000 lines about
+# 10,900 states in under an hour.
 # Usage: tools/faults.sh [build-dir] [lines] [kills]     (build-dir defaults to build/debug)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
