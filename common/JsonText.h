@@ -13,6 +13,8 @@ namespace pavona {
 // field in a legacy encoding) is written with U+FFFD for each ill-formed sequence, so the result is
 // always valid JSON in UTF-8.
 std::string JsonStr(std::string_view s);
+// JsonStr(s) appended to `out`, without a text of its own.
+void AppendJsonStr(std::string& out, std::string_view s);
 // "[" + items joined by "," + "]".
 std::string JsonArray(const std::vector<std::string>& items);
 

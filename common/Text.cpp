@@ -73,6 +73,11 @@ void Utf8Append(std::string& out, char32_t cp) {
 
 bool Utf8Valid(std::string_view s) {
     for (size_t i = 0; i < s.size();) {
+        // Report texts are mostly ASCII: runs of it need no decoding.
+        if (static_cast<unsigned char>(s[i]) < 0x80) {
+            ++i;
+            continue;
+        }
         char32_t cp;
         size_t len;
         if (!Utf8DecodeAt(s, i, cp, len)) return false;
@@ -147,6 +152,10 @@ std::string Utf16ToUtf8(std::u16string_view s) {
 size_t Utf8Length(std::string_view s) {
     size_t n = 0;
     for (size_t i = 0; i < s.size(); ++n) {
+        if (static_cast<unsigned char>(s[i]) < 0x80) {
+            ++i;
+            continue;
+        }
         char32_t cp;
         size_t len;
         Utf8DecodeAt(s, i, cp, len);
@@ -203,7 +212,16 @@ std::string TrimRight(std::string_view s) {
 }
 
 std::string Trim(std::string_view s) {
-    return TrimLeft(TrimRight(s));
+    return std::string(TrimView(s));
+}
+
+std::string_view TrimView(std::string_view s) {
+    size_t a = 0, b = s.size();
+    while (b > 0 && IsBlank(s[b - 1]))
+        --b;
+    while (a < b && IsBlank(s[a]))
+        ++a;
+    return s.substr(a, b - a);
 }
 
 std::string LowerAscii(std::string_view s) {

@@ -34,6 +34,8 @@ std::string Utf8PadLeft(std::string_view s, size_t width);
 
 // Trimming removes white space and control characters (bytes up to 0x20) at the ends.
 std::string Trim(std::string_view s);
+// Trim without a copy: the view points into `s`.
+std::string_view TrimView(std::string_view s);
 std::string TrimLeft(std::string_view s);
 std::string TrimRight(std::string_view s);
 

@@ -111,21 +111,16 @@ bool TAgentEngine::SendSalesBatch() {
     std::vector<TSpoolEntry> offer;
     std::size_t dayIndex = 0, candidates = 0;
     for (; dayIndex < days.size(); ++dayIndex) {
-        std::vector<TSpoolEntry> entries;
-        if (!FSpool->Pending(days[dayIndex], entries)) return false;
+        const auto refused = [this](const std::string& key) { return FRejectedInFlush.count(key) > 0; };
+        if (!FSpool->PendingUpTo(days[dayIndex], static_cast<std::size_t>(kBatchLines), refused, offer,
+                                 &candidates))
+            return false;
         if (FSpool->BadLines() > 0) {
             const std::string note =
                 Fmt("⚠ 보관 파일에서 %d줄을 읽지 못했습니다 — 협회에 알려 주세요.", FSpool->BadLines());
             // Written to the log once a flush for each day, not once for every batch.
             SetNote(TNotice::Warning(note), TNoticeWeight::Other,
                     FBadLinesLogged.insert(days[dayIndex]).second);
-        }
-        offer.clear();
-        candidates = 0;
-        for (TSpoolEntry& e : entries) {
-            if (FRejectedInFlush.count(e.Key)) continue;
-            ++candidates;
-            if (offer.size() < static_cast<std::size_t>(kBatchLines)) offer.push_back(std::move(e));
         }
         if (!offer.empty()) {
             day = days[dayIndex];

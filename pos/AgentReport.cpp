@@ -2,6 +2,7 @@
 // always gives the same bytes (the spool's hash and the server's de-duplication rely on it).
 #include "pos/AgentReport.h"
 
+#include "common/JsonText.h"
 #include "common/Text.h"
 #include "pos/AgentAttribute.h"
 #include "pos/AgentCancel.h"
@@ -9,6 +10,7 @@
 #include "store/AgentSpool.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -49,21 +51,51 @@ std::string JsonQty(double x) {
     return s;
 }
 
+namespace {
+
+void AppendDec(std::string& out, std::int64_t v) {
+    char buf[24];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, static_cast<size_t>(end - buf));
+}
+
+void AppendField(std::string& out, std::string_view name, std::string_view text) {
+    out += name;
+    AppendJsonStr(out, text);
+}
+
+void AppendField(std::string& out, std::string_view name, std::int64_t v) {
+    out += name;
+    AppendDec(out, v);
+}
+
+// The line's JSON with its sale time already in UTC: every line of a receipt shares that time,
+// so a receipt formats it once.
+std::string LineJsonAt(const TReportLine& l, std::string_view soldAtUtc) {
+    std::string s;
+    s.reserve(256 + l.VendorItemName.size() + l.TxKey.size());
+    AppendField(s, "{\"tx_key\":", l.TxKey);
+    AppendField(s, ",\"sold_at\":", soldAtUtc);
+    AppendField(s, ",\"vendor_item_code\":", l.VendorItemCode);
+    AppendField(s, ",\"vendor_item_name\":", l.VendorItemName);
+    AppendField(s, ",\"barcode\":", l.Barcode);
+    s += ",\"quantity\":";
+    s += JsonQty(l.Quantity);
+    AppendField(s, ",\"unit_price\":", l.UnitPrice);
+    AppendField(s, ",\"amount\":", l.Amount);
+    AppendField(s, ",\"discount_amount\":", l.DiscountAmount);
+    if (!l.MemberNo.empty()) AppendField(s, ",\"member_no\":", l.MemberNo);
+    if (!l.PosNo.empty()) AppendField(s, ",\"pos_no\":", l.PosNo);
+    if (!l.ReceiptNo.empty()) AppendField(s, ",\"receipt_no\":", l.ReceiptNo);
+    if (l.HasOwnDiscount) AppendField(s, ",\"own_discount\":", l.OwnDiscount);
+    s.push_back('}');
+    return s;
+}
+
+} // namespace
+
 std::string LineJson(const TReportLine& l) {
-    std::string s = "{\"tx_key\":" + JsonStr(l.TxKey);
-    s += ",\"sold_at\":" + JsonStr(UtcStamp(l.SoldAtLocal));
-    s += ",\"vendor_item_code\":" + JsonStr(l.VendorItemCode);
-    s += ",\"vendor_item_name\":" + JsonStr(l.VendorItemName);
-    s += ",\"barcode\":" + JsonStr(l.Barcode);
-    s += ",\"quantity\":" + JsonQty(l.Quantity);
-    s += ",\"unit_price\":" + Dec(l.UnitPrice);
-    s += ",\"amount\":" + Dec(l.Amount);
-    s += ",\"discount_amount\":" + Dec(l.DiscountAmount);
-    if (!l.MemberNo.empty()) s += ",\"member_no\":" + JsonStr(l.MemberNo);
-    if (!l.PosNo.empty()) s += ",\"pos_no\":" + JsonStr(l.PosNo);
-    if (!l.ReceiptNo.empty()) s += ",\"receipt_no\":" + JsonStr(l.ReceiptNo);
-    if (l.HasOwnDiscount) s += ",\"own_discount\":" + Dec(l.OwnDiscount);
-    return s + "}";
+    return LineJsonAt(l, UtcStamp(l.SoldAtLocal));
 }
 
 std::string CouponJson(const TReportCoupon& r) {
@@ -107,6 +139,9 @@ TReceiptResult ReportReceipt(const std::vector<TSalesRow>& rows, std::size_t fir
     raw.reserve(last - first);
     for (std::size_t i = first; i < last; ++i)
         raw.push_back(rows[i].Raw);
+    const std::string soldAtUtc = UtcStamp(head.SoldAt);
+    const std::string memberNo = head.MemberCode > 0 ? Dec(head.MemberCode) : std::string();
+    const std::string posNo = head.RegisterCode > 0 ? Dec(head.RegisterCode) : std::string();
     for (const TSaleLine& s : Attribute(raw)) {
         // Free items and negative lines keyed in as corrections are not sales the programme pays on.
         if (s.Amount <= 0 || s.Qty <= 0) continue;
@@ -122,13 +157,13 @@ TReceiptResult ReportReceipt(const std::vector<TSalesRow>& rows, std::size_t fir
         l.UnitPrice = UnitPriceOf(l.Quantity, s.Amount);
         l.Amount = s.Amount;
         l.DiscountAmount = SubsidyOf(s, codes);
-        if (head.MemberCode > 0) l.MemberNo = Dec(head.MemberCode);
-        if (head.RegisterCode > 0) l.PosNo = Dec(head.RegisterCode);
+        l.MemberNo = memberNo;
+        l.PosNo = posNo;
         l.ReceiptNo = s.OrdCode;
         const TOwnDiscount own = OwnDiscountOf(l.Amount, l.DiscountAmount, s.Discount);
         l.HasOwnDiscount = own.Has;
         l.OwnDiscount = own.Value;
-        if (spool.Append(day, l.TxKey, LineJson(l)))
+        if (spool.Append(day, l.TxKey, LineJsonAt(l, soldAtUtc)))
             ++result.Stored;
         else
             ++result.Refused;

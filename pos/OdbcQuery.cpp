@@ -2,6 +2,7 @@
 #include "pos/OdbcQuery.h"
 
 #include "common/Text.h"
+#include "pos/OdbcFetch.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -27,19 +28,6 @@ struct TStmtGuard {
     }
 };
 
-[[noreturn]] void Fail(SQLHSTMT stmt, const char* what) {
-    const std::string text = OdbcDiagText(SQL_HANDLE_STMT, stmt);
-    throw EOdbcError(text.empty() ? std::string(what) : text);
-}
-
-TDateTime FromTimestamp(const SQL_TIMESTAMP_STRUCT& ts, bool& valid) {
-    valid = IsValidDate(ts.year, ts.month, ts.day) && ts.hour < 24 && ts.minute < 60 && ts.second < 62;
-    if (!valid) return 0;
-    const std::int64_t ms = (static_cast<std::int64_t>(ts.fraction) + 500000) / 1000000;
-    return FromMSecs(ToMSecs(EncodeDate(ts.year, ts.month, ts.day)) +
-                     ((ts.hour * 60 + ts.minute) * 60 + ts.second) * 1000LL + ms);
-}
-
 SQL_TIMESTAMP_STRUCT ToTimestamp(TDateTime t) {
     const TDateParts p = DecodeDateTime(t);
     SQL_TIMESTAMP_STRUCT ts{};
@@ -51,63 +39,6 @@ SQL_TIMESTAMP_STRUCT ToTimestamp(TDateTime t) {
     ts.second = static_cast<SQLUSMALLINT>(p.Second);
     ts.fraction = static_cast<SQLUINTEGER>(p.MSec) * 1000000u;
     return ts;
-}
-
-enum class TFetch { Int, Stamp, Text };
-
-TFetch FetchTypeOf(SQLSMALLINT sqlType) {
-    switch (sqlType) {
-    case SQL_BIGINT:
-    case SQL_INTEGER:
-    case SQL_SMALLINT:
-    case SQL_TINYINT:
-    case SQL_BIT:
-        return TFetch::Int;
-    case SQL_TYPE_TIMESTAMP:
-    case SQL_TYPE_DATE:
-    case SQL_TIMESTAMP:
-    case SQL_DATE:
-        return TFetch::Stamp;
-    default:
-        return TFetch::Text; // texts, decimals and anything else, read as wide characters
-    }
-}
-
-TOdbcValue ReadColumn(SQLHSTMT stmt, SQLUSMALLINT col, TFetch type) {
-    SQLLEN ind = 0;
-    if (type == TFetch::Int) {
-        SQLBIGINT v = 0;
-        const SQLRETURN r = SQLGetData(stmt, col, SQL_C_SBIGINT, &v, sizeof v, &ind);
-        if (!SQL_SUCCEEDED(r)) Fail(stmt, "결과 값을 읽지 못했습니다.");
-        return ind == SQL_NULL_DATA ? TOdbcValue{} : TOdbcValue::OfInt(v);
-    }
-    if (type == TFetch::Stamp) {
-        SQL_TIMESTAMP_STRUCT ts{};
-        const SQLRETURN r = SQLGetData(stmt, col, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &ind);
-        if (!SQL_SUCCEEDED(r)) Fail(stmt, "결과 값을 읽지 못했습니다.");
-        if (ind == SQL_NULL_DATA) return {};
-        bool valid = false;
-        const TDateTime t = FromTimestamp(ts, valid);
-        return valid ? TOdbcValue::OfStamp(t) : TOdbcValue{};
-    }
-    // Wide characters, so the driver converts from the column's own code page (a CP949 varchar
-    // arrives as correct Korean); long values come in pieces.
-    std::u16string text;
-    char16_t buf[1024];
-    for (;;) {
-        const SQLRETURN r = SQLGetData(stmt, col, SQL_C_WCHAR, buf, sizeof buf, &ind);
-        if (r == SQL_NO_DATA) break;
-        if (!SQL_SUCCEEDED(r)) Fail(stmt, "결과 값을 읽지 못했습니다.");
-        if (ind == SQL_NULL_DATA) return {};
-        const size_t room = sizeof buf / sizeof buf[0] - 1;
-        if (ind == SQL_NO_TOTAL || static_cast<size_t>(ind) / sizeof(char16_t) > room) {
-            text.append(buf, room);
-            continue;
-        }
-        text.append(buf, static_cast<size_t>(ind) / sizeof(char16_t));
-        break;
-    }
-    return TOdbcValue::OfText(Utf16ToUtf8(text));
 }
 
 } // namespace
@@ -165,7 +96,7 @@ void TOdbcQuery::SetSql(const std::string& sql) {
     FSql = sql;
     FParams.clear();
     FSet.clear();
-    FRows.clear();
+    FValues.clear();
     FColumns = 0;
     std::vector<std::string> names;
     OdbcPositional(sql, names);
@@ -210,17 +141,29 @@ void TOdbcQuery::SetText(const std::string& name, const std::string& value) {
 
 const TOdbcValue& TOdbcQuery::Value(size_t row, size_t col) const {
     static const TOdbcValue null;
-    if (row >= FRows.size() || col >= FRows[row].size()) return null;
-    return FRows[row][col];
+    if (row >= RowCount() || col >= FColumns) return null;
+    return FValues[row * FColumns + col];
+}
+
+std::string TOdbcQuery::TakeText(size_t row, size_t col) {
+    if (row >= RowCount() || col >= FColumns) return {};
+    TOdbcValue& v = FValues[row * FColumns + col];
+    if (v.Kind != TOdbcValue::TKind::Text) return v.AsText();
+    return std::move(v.Text);
 }
 
 void TOdbcQuery::Open() {
-    FRows.clear();
+    FValues.clear();
     FColumns = 0;
     if (!FConn.IsOpen()) throw EOdbcError("데이터베이스에 연결되어 있지 않습니다.");
     for (size_t i = 0; i < FParams.size(); ++i)
         if (!FSet[i]) throw EOdbcError(Fmt("매개변수 :%s 에 값이 없습니다.", FParams[i].Name.c_str()));
+    // A driver without row arrays, or a text longer than its bound room, reads the statement
+    // again value by value: the statement only reads, so running it twice changes nothing.
+    if (!Run(true)) Run(false);
+}
 
+bool TOdbcQuery::Run(bool inBlocks) {
     std::vector<std::string> names;
     std::string positional = OdbcPositional(FSql, names);
 
@@ -233,7 +176,7 @@ void TOdbcQuery::Open() {
     SQLSetStmtAttr(stmt.Handle, SQL_ATTR_QUERY_TIMEOUT,
                    reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(FTimeoutSec)), 0);
     if (!SQL_SUCCEEDED(SQLPrepare(stmt.Handle, reinterpret_cast<SQLCHAR*>(positional.data()), SQL_NTS)))
-        Fail(stmt.Handle, "문장을 준비하지 못했습니다.");
+        FailStatement(stmt.Handle, "문장을 준비하지 못했습니다.");
 
     // One buffer per marker; the vector never grows after binding, so the addresses stay valid.
     struct TBound {
@@ -271,36 +214,22 @@ void TOdbcQuery::Open() {
                                  b.Wide.empty() ? 1 : b.Wide.size(), 0, b.Wide.data(), b.Ind, &b.Ind);
             break;
         }
-        if (!SQL_SUCCEEDED(r)) Fail(stmt.Handle, "매개변수를 묶지 못했습니다.");
+        if (!SQL_SUCCEEDED(r)) FailStatement(stmt.Handle, "매개변수를 묶지 못했습니다.");
     }
 
     const SQLRETURN exec = SQLExecute(stmt.Handle);
-    if (exec != SQL_NO_DATA && !SQL_SUCCEEDED(exec)) Fail(stmt.Handle, "문장을 실행하지 못했습니다.");
+    if (exec != SQL_NO_DATA && !SQL_SUCCEEDED(exec)) FailStatement(stmt.Handle, "문장을 실행하지 못했습니다.");
 
-    SQLSMALLINT columns = 0;
-    if (!SQL_SUCCEEDED(SQLNumResultCols(stmt.Handle, &columns))) Fail(stmt.Handle, "결과를 읽지 못했습니다.");
-    std::vector<TFetch> types;
-    for (SQLUSMALLINT c = 1; c <= columns; ++c) {
-        SQLSMALLINT sqlType = 0;
-        if (!SQL_SUCCEEDED(
-                SQLDescribeCol(stmt.Handle, c, nullptr, 0, nullptr, &sqlType, nullptr, nullptr, nullptr)))
-            Fail(stmt.Handle, "결과 열을 읽지 못했습니다.");
-        types.push_back(FetchTypeOf(sqlType));
+    const std::vector<TOdbcColumn> columns = DescribeColumns(stmt.Handle);
+    std::vector<TOdbcValue> values;
+    if (inBlocks) {
+        if (FetchInBlocks(stmt.Handle, columns, values) != TBlockFetch::Done) return false;
+    } else {
+        FetchByValue(stmt.Handle, columns, values);
     }
-
-    std::vector<std::vector<TOdbcValue>> rows;
-    while (columns > 0) {
-        const SQLRETURN r = SQLFetch(stmt.Handle);
-        if (r == SQL_NO_DATA) break;
-        if (!SQL_SUCCEEDED(r)) Fail(stmt.Handle, "결과 행을 읽지 못했습니다.");
-        std::vector<TOdbcValue> row;
-        row.reserve(types.size());
-        for (size_t c = 0; c < types.size(); ++c)
-            row.push_back(ReadColumn(stmt.Handle, static_cast<SQLUSMALLINT>(c + 1), types[c]));
-        rows.push_back(std::move(row));
-    }
-    FColumns = static_cast<size_t>(columns);
-    FRows = std::move(rows);
+    FColumns = columns.size();
+    FValues = std::move(values);
+    return true;
 }
 
 } // namespace pavona

@@ -43,13 +43,18 @@ class TOdbcQuery {
     // (or a Korean text when a parameter has no value); the rows of a failed run are discarded.
     void Open();
 
-    size_t RowCount() const { return FRows.size(); }
+    size_t RowCount() const { return FColumns == 0 ? 0 : FValues.size() / FColumns; }
     size_t ColumnCount() const { return FColumns; }
     // Column `col` (0-based) of row `row`; NULL past the last column.
     const TOdbcValue& Value(size_t row, size_t col) const;
+    // Value(row, col).AsText(), moved out of the result when it is a text (it reads as empty
+    // afterwards): a caller that keeps every text saves a copy of each.
+    std::string TakeText(size_t row, size_t col);
 
   private:
     TOdbcParam& Param(const std::string& name);
+    // One run of the statement; false when reading in blocks was not possible.
+    bool Run(bool inBlocks);
 
     TOdbcConnection& FConn;
     std::string FSql;
@@ -57,7 +62,7 @@ class TOdbcQuery {
     std::vector<TOdbcParam> FParams;
     std::vector<bool> FSet;
     size_t FColumns = 0;
-    std::vector<std::vector<TOdbcValue>> FRows;
+    std::vector<TOdbcValue> FValues; // row after row, FColumns values each
 };
 
 } // namespace pavona

@@ -7,6 +7,8 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <limits>
+#include <charconv>
 
 namespace pavona {
 namespace {
@@ -20,7 +22,7 @@ enum class TLineKind { Blank, Bad, Entry };
 // mark at its start, so a key that is empty, has blanks or control bytes at its edges, or begins
 // with such a mark would read back as another key when it is marked, and go out on every cycle.
 bool Nameable(std::string_view key) {
-    return !key.empty() && Trim(key) == key && !StartsWith(key, kBom);
+    return !key.empty() && TrimView(key).size() == key.size() && !StartsWith(key, kBom);
 }
 
 // The round trip's sample lines are spooled under their day and number ("2026-10-05:3") while
@@ -60,9 +62,36 @@ std::string SentLineText(std::string_view line) {
     return Trim(line);
 }
 
-// The identity of a spooled line: its key (case-insensitive) and its payload hash.
+void LowerInto(std::string& out, std::string_view key) {
+    out.assign(key);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+}
+
+// The identity of a spooled line: its key (case-insensitive) and its payload hash. Written into a
+// buffer that is used again, since every cached line is looked up this way.
+void CorrectionIdInto(std::string& out, std::string_view key, std::uint32_t hash) {
+    LowerInto(out, key);
+    char digits[16];
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, hash);
+    out.push_back('\t');
+    out.append(digits, end);
+}
+
 std::string CorrectionId(std::string_view key, std::uint32_t hash) {
-    return LowerAscii(key) + "\t" + std::to_string(hash);
+    std::string id;
+    CorrectionIdInto(id, key, hash);
+    return id;
+}
+
+// Whether a sent mark hides the line: its key alone, or its key and hash (corrections).
+bool HiddenBy(const std::unordered_set<std::string>& keys, const std::unordered_set<std::string>& hashed,
+              std::string_view key, std::uint32_t hash, std::string& buffer) {
+    LowerInto(buffer, key);
+    if (keys.count(buffer) > 0) return true;
+    if (hashed.empty()) return false;
+    CorrectionIdInto(buffer, key, hash);
+    return hashed.count(buffer) > 0;
 }
 
 // Splits `data` into the whole lines (ending in LF) and the piece after the last LF.
@@ -176,15 +205,33 @@ bool TSpool::Append(const std::string& day, const std::string& key, const std::s
     if (!Nameable(key) || key.find('\t') != std::string::npos || HasLineBreak(key)) return false;
     if (HasLineBreak(payload) || !SpoolKeyAgrees(key, payload)) return false;
 
-    const std::string line = key + "\t" + std::to_string(PayloadHash(payload)) + "\t" + payload + "\r\n";
-    const std::string path = SpoolPath(day);
+    char hash[16];
+    const auto [hashEnd, ec] = std::to_chars(hash, hash + sizeof hash, PayloadHash(payload));
     bool ok = true;
     if (FBatching) {
-        TBatchFile& b = FBatch[path];
-        b.Text += line;
-        ++b.Count;
+        // A window's lines almost always go to one day file: its batch is found once.
+        if (FLastBatch == nullptr || FLastBatchDay != day) {
+            FLastBatch = &FBatch[day];
+            FLastBatchDay = day;
+        }
+        std::string& text = FLastBatch->Text;
+        text.reserve(text.size() + key.size() + payload.size() + 16);
+        text += key;
+        text.push_back('\t');
+        text.append(hash, hashEnd);
+        text.push_back('\t');
+        text += payload;
+        text += "\r\n";
+        ++FLastBatch->Count;
+        // A line that reads back as damage (not UTF-8) must be counted as such: that batch is
+        // read back from disk.
+        if (FLastBatch->Known && Utf8Valid(key) && Utf8Valid(payload))
+            FLastBatch->Entries.push_back(TCachedEntry{key, payload, PayloadHash(payload)});
+        else
+            FLastBatch->Known = false;
     } else {
-        ok = AppendLinesTo(*FFiles, path, line, true);
+        const std::string line = key + "\t" + std::string(hash, hashEnd) + "\t" + payload + "\r\n";
+        ok = AppendLinesTo(*FFiles, SpoolPath(day), line, true);
     }
     if (ok) FBytesNow += static_cast<std::int64_t>(Utf8Length(key) + 2 * Utf8Length(payload) + 16);
     return ok;
@@ -201,15 +248,52 @@ int TSpool::EndBatch() {
     int lost = 0;
     // Each file is flushed to disk before this returns, so a watermark moved afterwards never
     // covers lines that exist only in memory.
-    for (const auto& [path, b] : FBatch)
-        if (!AppendLinesTo(*FFiles, path, b.Text, true)) lost += b.Count;
+    for (auto& [day, b] : FBatch) {
+        const std::string path = SpoolPath(day);
+        const std::int64_t before = FFiles->Size(path);
+        if (AppendLinesTo(*FFiles, path, b.Text, true))
+            KeepWritten(day, before, b);
+        else
+            lost += b.Count;
+    }
     FBatch.clear();
+    FLastBatch = nullptr;
     return lost;
 }
 
 void TSpool::DiscardBatch() {
     FBatching = false;
     FBatch.clear();
+    FLastBatch = nullptr;
+}
+
+void TSpool::AddEntry(TDayCache& cache, TCachedEntry e) {
+    // The same line spooled again (its window read twice before it was sent) is sent once.
+    if (!cache.Seen.insert(CorrectionId(e.Key, e.Hash)).second) return;
+    thread_local std::string buffer;
+    if (HiddenBy(cache.SentKeys, cache.SentHashed, e.Key, e.Hash, buffer)) return;
+    cache.Entries.push_back(std::move(e));
+}
+
+void TSpool::KeepWritten(const std::string& day, std::int64_t before, TBatchFile& batch) {
+    // What this spool has just written is known line by line: the day's cache takes it as written
+    // instead of reading the file back. Only when the cache stood exactly at the file's old end
+    // and the file grew by exactly these bytes; otherwise the next read catches up from disk.
+    if (!batch.Known) return;
+    before = std::max<std::int64_t>(before, 0);
+    auto it = FDays.find(day);
+    if (it == FDays.end()) {
+        if (before != 0) return;
+        it = FDays.emplace(day, TDayCache{}).first;
+    }
+    TDayCache& cache = it->second;
+    if (cache.Compact || cache.SpoolDone != before) return;
+    const std::int64_t after = before + static_cast<std::int64_t>(batch.Text.size());
+    if (FFiles->Size(SpoolPath(day)) != after) return;
+    cache.Entries.reserve(cache.Entries.size() + batch.Entries.size());
+    for (TCachedEntry& e : batch.Entries)
+        AddEntry(cache, std::move(e));
+    cache.SpoolDone = after;
 }
 
 bool TSpool::RefreshDay(const std::string& day, TDayCache& cache, std::vector<TCachedEntry>& tailEntries,
@@ -225,9 +309,9 @@ bool TSpool::RefreshDay(const std::string& day, TDayCache& cache, std::vector<TC
     const bool grewCompact = cache.Compact && (spoolSize != cache.SpoolDone || sentSize != cache.SentDone);
     if (shrunk || grewCompact) cache = TDayCache{};
 
+    std::string buffer;
     auto hidden = [&](const std::string& key, std::uint32_t hash) {
-        return cache.SentKeys.count(LowerAscii(key)) > 0 ||
-               cache.SentHashed.count(CorrectionId(key, hash)) > 0;
+        return HiddenBy(cache.SentKeys, cache.SentHashed, key, hash, buffer);
     };
     std::vector<std::string_view> lines;
     std::string_view tail;
@@ -269,9 +353,7 @@ bool TSpool::RefreshDay(const std::string& day, TDayCache& cache, std::vector<TC
             const TLineKind kind = ParseSpoolLine(line, e.Key, e.Payload, e.Hash);
             if (kind == TLineKind::Bad) ++cache.Bad;
             if (kind != TLineKind::Entry) continue;
-            // The same line spooled again (its window read twice before it was sent) is sent once.
-            if (!cache.Seen.insert(CorrectionId(e.Key, e.Hash)).second) continue;
-            if (!hidden(e.Key, e.Hash)) cache.Entries.push_back(e);
+            AddEntry(cache, e);
         }
         cache.SpoolDone += skipped + static_cast<std::int64_t>(view.size() - tail.size());
         switch (ParseSpoolLine(tail, e.Key, e.Payload, e.Hash)) {
@@ -296,30 +378,53 @@ bool TSpool::RefreshDay(const std::string& day, TDayCache& cache, std::vector<TC
     return true;
 }
 
-bool TSpool::PendingCached(const std::string& day, std::vector<TCachedEntry>& entries) {
-    entries.clear();
+TSpool::TDayCache* TSpool::RefreshedDay(const std::string& day, std::vector<TCachedEntry>& tailEntries) {
     FBadLines = 0;
+    tailEntries.clear();
     if (FFiles->Size(SpoolPath(day)) < 0) {
         FDays.erase(day);
-        return true;
+        return &FNoDay;
     }
     TDayCache& cache = FDays[day];
-    std::vector<TCachedEntry> tailEntries;
     int tailBad = 0;
-    if (!RefreshDay(day, cache, tailEntries, tailBad)) return false;
-    entries = cache.Entries;
-    entries.insert(entries.end(), tailEntries.begin(), tailEntries.end());
+    if (!RefreshDay(day, cache, tailEntries, tailBad)) return nullptr;
     FBadLines = cache.Bad + tailBad;
+    return &cache;
+}
+
+bool TSpool::PendingCached(const std::string& day, std::vector<TCachedEntry>& entries) {
+    std::vector<TCachedEntry> tailEntries;
+    const TDayCache* cache = RefreshedDay(day, tailEntries);
+    entries.clear();
+    if (cache == nullptr) return false;
+    entries.reserve(cache->Entries.size() + tailEntries.size());
+    entries = cache->Entries;
+    entries.insert(entries.end(), tailEntries.begin(), tailEntries.end());
     return true;
 }
 
 bool TSpool::Pending(const std::string& day, std::vector<TSpoolEntry>& entries) {
+    return PendingUpTo(day, std::numeric_limits<std::size_t>::max(), nullptr, entries);
+}
+
+bool TSpool::PendingUpTo(const std::string& day, std::size_t limit,
+                         const std::function<bool(const std::string& key)>& skip,
+                         std::vector<TSpoolEntry>& entries, std::size_t* candidates) {
     entries.clear();
-    std::vector<TCachedEntry> cached;
-    if (!PendingCached(day, cached)) return false;
-    entries.reserve(cached.size());
-    for (TCachedEntry& e : cached)
-        entries.push_back(TSpoolEntry{std::move(e.Key), std::move(e.Payload), false});
+    if (candidates != nullptr) *candidates = 0;
+    std::vector<TCachedEntry> tailEntries;
+    const TDayCache* cache = RefreshedDay(day, tailEntries);
+    if (cache == nullptr) return false;
+    // Only the lines asked for are copied: a flush of a long day takes a batch at a time.
+    const auto take = [&](const TCachedEntry& e) {
+        if (skip && skip(e.Key)) return;
+        if (candidates != nullptr) ++*candidates;
+        if (entries.size() < limit) entries.push_back(TSpoolEntry{e.Key, e.Payload, false});
+    };
+    for (const TCachedEntry& e : cache->Entries)
+        take(e);
+    for (const TCachedEntry& e : tailEntries)
+        take(e);
     return true;
 }
 
@@ -332,7 +437,8 @@ std::vector<std::string> TSpool::PendingDays() {
         // Sales day files only: "spool-" + yyyy-mm-dd + ".jsonl"; correction files are longer.
         if (name.size() != 22 || !StartsWith(name, "spool-") || !EndsWith(name, ".jsonl")) continue;
         const std::string day = name.substr(6, 10);
-        if (PendingCached(day, entries) && !entries.empty()) days.push_back(day);
+        const TDayCache* cache = RefreshedDay(day, entries);
+        if (cache != nullptr && (!cache->Entries.empty() || !entries.empty())) days.push_back(day);
     }
     return days;
 }

@@ -8,6 +8,7 @@
 #include "store/SpoolFiles.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -64,6 +65,11 @@ class TSpool {
     std::vector<std::string> PendingDays();
     // False when a file of the day exists but cannot be read.
     bool Pending(const std::string& day, std::vector<TSpoolEntry>& entries);
+    // The first `limit` pending entries whose keys `skip` (when given) does not exclude;
+    // `candidates` receives how many it does not exclude in all.
+    bool PendingUpTo(const std::string& day, std::size_t limit,
+                     const std::function<bool(const std::string& key)>& skip,
+                     std::vector<TSpoolEntry>& entries, std::size_t* candidates = nullptr);
     bool MarkSent(const std::string& day, const std::vector<std::string>& keys);
     // Marks exactly these entries as sent: on correction days by key and payload hash, so an entry
     // that was not in the request is never marked in its place.
@@ -110,6 +116,8 @@ class TSpool {
     struct TBatchFile {
         std::string Text;
         int Count = 0;
+        bool Known = true; // Entries are the lines of Text as a read would find them
+        std::vector<TCachedEntry> Entries;
     };
 
     std::int64_t FolderBytes() const;
@@ -118,6 +126,11 @@ class TSpool {
     bool RefreshDay(const std::string& day, TDayCache& cache, std::vector<TCachedEntry>& tailEntries,
                     int& tailBad);
     bool PendingCached(const std::string& day, std::vector<TCachedEntry>& entries);
+    // The day's cache brought up to the files (nullptr when they cannot be read), and the entries
+    // of a last line still without its break.
+    TDayCache* RefreshedDay(const std::string& day, std::vector<TCachedEntry>& tailEntries);
+    static void AddEntry(TDayCache& cache, TCachedEntry e);
+    void KeepWritten(const std::string& day, std::int64_t before, TBatchFile& batch);
 
     std::shared_ptr<TSpoolFiles> FFiles;
     std::string FDir;
@@ -129,7 +142,10 @@ class TSpool {
     int FBadLines = 0;
     bool FBatching = false;
     std::map<std::string, TBatchFile> FBatch;
+    TBatchFile* FLastBatch = nullptr; // the batch of FLastBatchDay, while batching
+    std::string FLastBatchDay;
     std::map<std::string, TDayCache> FDays;
+    TDayCache FNoDay; // the empty day of a file that does not exist
 };
 
 } // namespace pavona

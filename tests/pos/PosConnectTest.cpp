@@ -244,6 +244,24 @@ TEST_F(PosReadOnlyTest, ParametersKeepTheirTypesAndLongKoreanTextsComeBackWhole)
     EXPECT_TRUE(q.Value(0, 5).IsNull());
     EXPECT_EQ(q.Value(0, 5).AsText(), "");
 
+    // Many rows come in blocks; a text longer than a block has room for, met after whole blocks were
+    // read, still comes back whole, and so do the rows around it.
+    TOdbcQuery rows(conn);
+    rows.SetSql("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 700) "
+                "SELECT i, CASE WHEN i = 600 THEN :t ELSE 'ㄱ' || i END, CAST(i AS REAL) / 4 FROM n");
+    rows.SetText("t", longText);
+    ASSERT_NO_THROW(rows.Open());
+    ASSERT_EQ(rows.RowCount(), 700u);
+    for (size_t r = 0; r < 700; ++r) {
+        const std::int64_t i = static_cast<std::int64_t>(r) + 1;
+        ASSERT_EQ(rows.Value(r, 0).AsInt64(), i);
+        ASSERT_EQ(rows.Value(r, 1).AsText(), i == 600 ? longText : "ㄱ" + std::to_string(i));
+        ASSERT_EQ(rows.Value(r, 2).AsInt64(), i / 4);
+    }
+    EXPECT_EQ(rows.TakeText(599, 1), longText);
+    EXPECT_EQ(rows.Value(599, 1).AsText(), "");
+    EXPECT_EQ(rows.TakeText(0, 0), "1");
+
     // A parameter without a value is refused before anything runs.
     TOdbcQuery missing(conn);
     missing.SetSql("SELECT :a, :b");

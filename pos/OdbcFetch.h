@@ -1,0 +1,37 @@
+// Reading a result set into values: in blocks of rows through bound column arrays where the
+// driver takes them, value by value through SQLGetData where it does not.
+#pragma once
+
+#include "pos/OdbcValue.h"
+
+#include <sql.h>
+
+#include <vector>
+
+namespace pavona {
+
+// How a result column is read.
+struct TOdbcColumn {
+    enum class TFetch { Int, Stamp, Text };
+    TFetch Fetch = TFetch::Text;
+    SQLULEN Size = 0; // the column size the driver describes (characters for texts), 0 when unknown
+};
+
+// Describes the result columns of an executed statement. Throws EOdbcError.
+std::vector<TOdbcColumn> DescribeColumns(SQLHSTMT stmt);
+
+enum class TBlockFetch { Done, NotSupported, TooLong };
+
+// Reads every row in blocks into `values` (row after row, `columns.size()` values each). NotSupported
+// when the driver refuses row arrays, TooLong when a text did not fit its bound buffer: the
+// statement must then be run again and read by FetchByValue (values read so far are discarded).
+// Throws EOdbcError on a driver error.
+TBlockFetch FetchInBlocks(SQLHSTMT stmt, const std::vector<TOdbcColumn>& columns, std::vector<TOdbcValue>& values);
+
+// Reads every row value by value, long texts in pieces. Throws EOdbcError.
+void FetchByValue(SQLHSTMT stmt, const std::vector<TOdbcColumn>& columns, std::vector<TOdbcValue>& values);
+
+// The driver's message for the statement, or `what`, as an EOdbcError.
+[[noreturn]] void FailStatement(SQLHSTMT stmt, const char* what);
+
+} // namespace pavona
