@@ -45,7 +45,7 @@ class Programme {
                 r.Quantity = 1;
                 r.UnitPrice = r.Amount = 3000;
                 r.DiscountAmount = 600;
-                r.PosNo = "2";
+                r.PosNo = std::string("2"); // a literal: GCC 12 warns of an overlapping copy that is none
                 r.ReceiptNo = Fmt("%d%04d", d, n / 3);
                 r.HasOwnDiscount = true;
                 r.OwnDiscount = 300;

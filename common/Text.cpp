@@ -2,6 +2,8 @@
 #include "common/Text.h"
 
 #include <cstdarg>
+#include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <limits>
 
@@ -73,9 +75,15 @@ void Utf8Append(std::string& out, char32_t cp) {
 
 bool Utf8Valid(std::string_view s) {
     for (size_t i = 0; i < s.size();) {
-        // Report texts are mostly ASCII: runs of it need no decoding.
+        // Report texts are mostly ASCII: runs of it need no decoding, eight bytes at a time.
         if (static_cast<unsigned char>(s[i]) < 0x80) {
             ++i;
+            while (i + 8 <= s.size()) {
+                std::uint64_t word;
+                std::memcpy(&word, s.data() + i, 8);
+                if ((word & 0x8080808080808080ull) != 0) break;
+                i += 8;
+            }
             continue;
         }
         char32_t cp;
@@ -136,8 +144,19 @@ std::u16string Utf8ToUtf16(std::string_view s) {
 
 std::string Utf16ToUtf8(std::u16string_view s) {
     std::string out;
+    Utf16ToUtf8(s, out);
+    return out;
+}
+
+void Utf16ToUtf8(std::u16string_view s, std::string& out) {
+    out.clear();
+    out.reserve(s.size());
     for (size_t i = 0; i < s.size(); ++i) {
         char32_t cp = s[i];
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+            continue;
+        }
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
@@ -146,20 +165,28 @@ std::string Utf16ToUtf8(std::u16string_view s) {
         }
         Utf8Append(out, cp);
     }
-    return out;
 }
 
 size_t Utf8Length(std::string_view s) {
     size_t n = 0;
-    for (size_t i = 0; i < s.size(); ++n) {
+    for (size_t i = 0; i < s.size();) {
         if (static_cast<unsigned char>(s[i]) < 0x80) {
             ++i;
+            ++n;
+            while (i + 8 <= s.size()) {
+                std::uint64_t word;
+                std::memcpy(&word, s.data() + i, 8);
+                if ((word & 0x8080808080808080ull) != 0) break;
+                i += 8;
+                n += 8;
+            }
             continue;
         }
         char32_t cp;
         size_t len;
         Utf8DecodeAt(s, i, cp, len);
         i += len;
+        ++n;
     }
     return n;
 }

@@ -21,6 +21,8 @@ std::string CodePointsToUtf8(std::u32string_view s);
 // UTF-16 code units (for texts that other systems measure that way).
 std::u16string Utf8ToUtf16(std::string_view s);
 std::string Utf16ToUtf8(std::u16string_view s);
+// The same into `out` (replacing what it held), so that a buffer used again keeps its room.
+void Utf16ToUtf8(std::u16string_view s, std::string& out);
 
 // Number of characters; an ill-formed byte counts as one character.
 size_t Utf8Length(std::string_view s);

@@ -63,6 +63,11 @@ std::string ParamSummary(const TOdbcQuery& query) {
 }
 
 void RunQuery(TOdbcQuery& query, const std::string& name) {
+    RunQueryEach(query, name, nullptr, nullptr);
+}
+
+void RunQueryEach(TOdbcQuery& query, const std::string& name,
+                  const std::function<void(std::span<TOdbcValue> row)>& row, const std::function<void()>& restart) {
     const std::string summary = ParamSummary(query);
     const auto start = std::chrono::steady_clock::now();
     const auto elapsed = [&] {
@@ -71,7 +76,10 @@ void RunQuery(TOdbcQuery& query, const std::string& name) {
                 .count());
     };
     try {
-        query.Open();
+        if (row)
+            query.OpenEach(row, restart);
+        else
+            query.Open();
     } catch (const std::exception& e) {
         RecordQueryRun(name, query.Sql(), summary, e.what(), -1, elapsed());
         throw;
@@ -130,29 +138,32 @@ Result<std::vector<TSalesRow>> TPosReader::SalesLines(TDateTime fromT, TDateTime
         TOdbcQuery q = Prepare(SQL_SALES, PosQuerySql(SQL_SALES));
         q.SetDateTime("p1", fromT);
         q.SetDateTime("p2", toT);
-        RunQuery(q, SQL_SALES);
-        std::vector<TSalesRow> rows(q.RowCount());
-        for (size_t r = 0; r < rows.size(); ++r) {
-            const auto v = [&](size_t c) -> const TOdbcValue& { return q.Value(r, c); };
-            TSalesRow& s = rows[r];
-            s.Raw.OrdCode = q.TakeText(r, 0);
-            s.SoldAt = v(1).AsDateTime();
-            s.RegisterCode = v(2).AsInt64();
-            s.RegType = v(3).AsInt();
-            s.Raw.Seq = v(4).AsInt();
-            s.Raw.Kind = v(5).AsInt();
-            s.Raw.Goods = q.TakeText(r, 6);
-            s.Raw.Coupon = v(7).AsInt64();
-            s.Raw.Qty = v(8).AsInt64();
-            s.Raw.Price = v(9).AsInt64();
-            s.Raw.Dc = v(10).AsInt64();
-            s.ItemName = q.TakeText(r, 11);
-            s.Barcode = q.TakeText(r, 12);
-            s.MemberCode = v(13).AsInt64();
-            s.Origin = v(14).AsInt64();
-            s.Raw.Stype = v(15).AsInt();
-            s.Raw.UnitQty = v(16).AsInt64();
-        }
+        // A busy day is tens of thousands of rows: each becomes its sales row as it is read.
+        std::vector<TSalesRow> rows;
+        const auto take = [](TOdbcValue& v) { return v.Kind == TOdbcValue::TKind::Text ? std::move(v.Text) : v.AsText(); };
+        RunQueryEach(
+            q, SQL_SALES,
+            [&](std::span<TOdbcValue> v) {
+                TSalesRow& s = rows.emplace_back();
+                s.Raw.OrdCode = take(v[0]);
+                s.SoldAt = v[1].AsDateTime();
+                s.RegisterCode = v[2].AsInt64();
+                s.RegType = v[3].AsInt();
+                s.Raw.Seq = v[4].AsInt();
+                s.Raw.Kind = v[5].AsInt();
+                s.Raw.Goods = take(v[6]);
+                s.Raw.Coupon = v[7].AsInt64();
+                s.Raw.Qty = v[8].AsInt64();
+                s.Raw.Price = v[9].AsInt64();
+                s.Raw.Dc = v[10].AsInt64();
+                s.ItemName = take(v[11]);
+                s.Barcode = take(v[12]);
+                s.MemberCode = v[13].AsInt64();
+                s.Origin = v[14].AsInt64();
+                s.Raw.Stype = v[15].AsInt();
+                s.Raw.UnitQty = v[16].AsInt64();
+            },
+            [&rows] { rows.clear(); });
         return rows;
     });
 }

@@ -12,6 +12,8 @@
 #include "pos/PosRows.h"
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -71,6 +73,9 @@ std::string ParamSummary(const TOdbcQuery& query);
 // The single place where statements run: opens the query and records the run (name, the text that
 // ran, summary, error, rows or -1, milliseconds) in the query log; a failure is rethrown.
 void RunQuery(TOdbcQuery& query, const std::string& name);
+// RunQuery with the rows handed to `row` as they are read (see TOdbcQuery::OpenEach).
+void RunQueryEach(TOdbcQuery& query, const std::string& name,
+                  const std::function<void(std::span<TOdbcValue> row)>& row, const std::function<void()>& restart);
 
 class TPosReader {
   public:

@@ -113,8 +113,7 @@ std::vector<TOdbcColumn> DescribeColumns(SQLHSTMT stmt) {
     return columns;
 }
 
-TBlockFetch FetchInBlocks(SQLHSTMT stmt, const std::vector<TOdbcColumn>& columns, std::vector<TOdbcValue>& values) {
-    values.clear();
+TBlockFetch FetchInBlocks(SQLHSTMT stmt, const std::vector<TOdbcColumn>& columns, const TOdbcRowSink& sink) {
     if (columns.empty()) return TBlockFetch::Done;
     if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE,
                                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_BIND_BY_COLUMN)), 0)) ||
@@ -156,6 +155,8 @@ TBlockFetch FetchInBlocks(SQLHSTMT stmt, const std::vector<TOdbcColumn>& columns
         if (!SQL_SUCCEEDED(r)) return TBlockFetch::NotSupported;
     }
 
+    // One row of values, used again for every row: its texts keep their room unless taken.
+    std::vector<TOdbcValue> row(columns.size());
     for (;;) {
         const SQLRETURN r = SQLFetch(stmt);
         if (r == SQL_NO_DATA) break;
@@ -164,35 +165,40 @@ TBlockFetch FetchInBlocks(SQLHSTMT stmt, const std::vector<TOdbcColumn>& columns
         for (SQLULEN i = 0; i < fetched; ++i) {
             if (status[i] == SQL_ROW_NOROW) continue;
             if (status[i] == SQL_ROW_ERROR) FailStatement(stmt, "결과 행을 읽지 못했습니다.");
-            for (const TBoundColumn& b : bound) {
+            for (size_t c = 0; c < bound.size(); ++c) {
+                const TBoundColumn& b = bound[c];
+                TOdbcValue& v = row[c];
                 const SQLLEN ind = b.Ind[i];
                 if (ind == SQL_NULL_DATA) {
-                    values.emplace_back();
+                    v.Kind = TOdbcValue::TKind::Null;
                 } else if (b.Fetch == TFetch::Int) {
-                    values.push_back(TOdbcValue::OfInt(b.Ints[i]));
+                    v.Kind = TOdbcValue::TKind::Int;
+                    v.Int = b.Ints[i];
                 } else if (b.Fetch == TFetch::Stamp) {
-                    values.push_back(FromTimestamp(b.Stamps[i]));
+                    v = FromTimestamp(b.Stamps[i]);
                 } else {
                     if (ind < 0 || static_cast<SQLULEN>(ind) / sizeof(char16_t) >= b.Chars)
                         return TBlockFetch::TooLong;
                     const char16_t* text = b.Texts.data() + i * b.Chars;
-                    values.push_back(TOdbcValue::OfText(
-                        Utf16ToUtf8(std::u16string_view(text, static_cast<size_t>(ind) / sizeof(char16_t)))));
+                    v.Kind = TOdbcValue::TKind::Text;
+                    Utf16ToUtf8(std::u16string_view(text, static_cast<size_t>(ind) / sizeof(char16_t)), v.Text);
                 }
             }
+            sink(row);
         }
     }
     return TBlockFetch::Done;
 }
 
-void FetchByValue(SQLHSTMT stmt, const std::vector<TOdbcColumn>& columns, std::vector<TOdbcValue>& values) {
-    values.clear();
+void FetchByValue(SQLHSTMT stmt, const std::vector<TOdbcColumn>& columns, const TOdbcRowSink& sink) {
+    std::vector<TOdbcValue> row(columns.size());
     while (!columns.empty()) {
         const SQLRETURN r = SQLFetch(stmt);
         if (r == SQL_NO_DATA) break;
         if (!SQL_SUCCEEDED(r)) FailStatement(stmt, "결과 행을 읽지 못했습니다.");
         for (size_t c = 0; c < columns.size(); ++c)
-            values.push_back(ReadColumn(stmt, static_cast<SQLUSMALLINT>(c + 1), columns[c].Fetch));
+            row[c] = ReadColumn(stmt, static_cast<SQLUSMALLINT>(c + 1), columns[c].Fetch);
+        sink(row);
     }
 }
 

@@ -6,6 +6,8 @@
 
 #include <sql.h>
 
+#include <functional>
+#include <span>
 #include <vector>
 
 namespace pavona {
@@ -22,14 +24,17 @@ std::vector<TOdbcColumn> DescribeColumns(SQLHSTMT stmt);
 
 enum class TBlockFetch { Done, NotSupported, TooLong };
 
-// Reads every row in blocks into `values` (row after row, `columns.size()` values each). NotSupported
-// when the driver refuses row arrays, TooLong when a text did not fit its bound buffer: the
-// statement must then be run again and read by FetchByValue (values read so far are discarded).
+// Receives each row as it is read: `columns.size()` values, which the receiver may move from.
+using TOdbcRowSink = std::function<void(std::span<TOdbcValue> row)>;
+
+// Reads every row in blocks of bound column arrays. NotSupported when the driver refuses row
+// arrays (no row was read), TooLong when a text did not fit its bound room: the statement must then
+// be run again and read by FetchByValue, and the rows handed over so far are to be forgotten.
 // Throws EOdbcError on a driver error.
-TBlockFetch FetchInBlocks(SQLHSTMT stmt, const std::vector<TOdbcColumn>& columns, std::vector<TOdbcValue>& values);
+TBlockFetch FetchInBlocks(SQLHSTMT stmt, const std::vector<TOdbcColumn>& columns, const TOdbcRowSink& sink);
 
 // Reads every row value by value, long texts in pieces. Throws EOdbcError.
-void FetchByValue(SQLHSTMT stmt, const std::vector<TOdbcColumn>& columns, std::vector<TOdbcValue>& values);
+void FetchByValue(SQLHSTMT stmt, const std::vector<TOdbcColumn>& columns, const TOdbcRowSink& sink);
 
 // The driver's message for the statement, or `what`, as an EOdbcError.
 [[noreturn]] void FailStatement(SQLHSTMT stmt, const char* what);

@@ -97,6 +97,7 @@ void TOdbcQuery::SetSql(const std::string& sql) {
     FParams.clear();
     FSet.clear();
     FValues.clear();
+    FRowCount = 0;
     FColumns = 0;
     std::vector<std::string> names;
     OdbcPositional(sql, names);
@@ -141,29 +142,52 @@ void TOdbcQuery::SetText(const std::string& name, const std::string& value) {
 
 const TOdbcValue& TOdbcQuery::Value(size_t row, size_t col) const {
     static const TOdbcValue null;
-    if (row >= RowCount() || col >= FColumns) return null;
-    return FValues[row * FColumns + col];
+    const size_t at = row * FColumns + col;
+    if (col >= FColumns || at >= FValues.size()) return null;
+    return FValues[at];
 }
 
 std::string TOdbcQuery::TakeText(size_t row, size_t col) {
-    if (row >= RowCount() || col >= FColumns) return {};
-    TOdbcValue& v = FValues[row * FColumns + col];
+    const size_t at = row * FColumns + col;
+    if (col >= FColumns || at >= FValues.size()) return {};
+    TOdbcValue& v = FValues[at];
     if (v.Kind != TOdbcValue::TKind::Text) return v.AsText();
     return std::move(v.Text);
 }
 
 void TOdbcQuery::Open() {
+    std::vector<TOdbcValue> values;
+    try {
+        OpenEach(
+            [&values](std::span<TOdbcValue> row) {
+                for (TOdbcValue& v : row)
+                    values.push_back(std::move(v));
+            },
+            [&values] { values.clear(); });
+    } catch (...) {
+        FRowCount = 0;
+        throw;
+    }
+    FValues = std::move(values);
+}
+
+void TOdbcQuery::OpenEach(const std::function<void(std::span<TOdbcValue> row)>& row,
+                          const std::function<void()>& restart) {
     FValues.clear();
     FColumns = 0;
+    FRowCount = 0;
     if (!FConn.IsOpen()) throw EOdbcError("데이터베이스에 연결되어 있지 않습니다.");
     for (size_t i = 0; i < FParams.size(); ++i)
         if (!FSet[i]) throw EOdbcError(Fmt("매개변수 :%s 에 값이 없습니다.", FParams[i].Name.c_str()));
     // A driver without row arrays, or a text longer than its bound room, reads the statement
     // again value by value: the statement only reads, so running it twice changes nothing.
-    if (!Run(true)) Run(false);
+    if (Run(true, row)) return;
+    FRowCount = 0;
+    restart();
+    Run(false, row);
 }
 
-bool TOdbcQuery::Run(bool inBlocks) {
+bool TOdbcQuery::Run(bool inBlocks, const std::function<void(std::span<TOdbcValue> row)>& row) {
     std::vector<std::string> names;
     std::string positional = OdbcPositional(FSql, names);
 
@@ -221,14 +245,13 @@ bool TOdbcQuery::Run(bool inBlocks) {
     if (exec != SQL_NO_DATA && !SQL_SUCCEEDED(exec)) FailStatement(stmt.Handle, "문장을 실행하지 못했습니다.");
 
     const std::vector<TOdbcColumn> columns = DescribeColumns(stmt.Handle);
-    std::vector<TOdbcValue> values;
-    if (inBlocks) {
-        if (FetchInBlocks(stmt.Handle, columns, values) != TBlockFetch::Done) return false;
-    } else {
-        FetchByValue(stmt.Handle, columns, values);
-    }
     FColumns = columns.size();
-    FValues = std::move(values);
+    const TOdbcRowSink sink = [this, &row](std::span<TOdbcValue> values) {
+        ++FRowCount;
+        row(values);
+    };
+    if (inBlocks) return FetchInBlocks(stmt.Handle, columns, sink) == TBlockFetch::Done;
+    FetchByValue(stmt.Handle, columns, sink);
     return true;
 }
 

@@ -7,6 +7,8 @@
 #include "pos/OdbcValue.h"
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -42,8 +44,13 @@ class TOdbcQuery {
     // Prepares, binds, executes and reads every row. Throws EOdbcError with the driver's message
     // (or a Korean text when a parameter has no value); the rows of a failed run are discarded.
     void Open();
+    // Runs the statement like Open but hands each row to `row` as it is read instead of keeping it
+    // (the values may be moved from). `restart` is called when the rows handed over so far must
+    // be forgotten: the statement is then read again from its first row. RowCount() tells the rows
+    // handed over. Throws as Open does; the caller discards what it gathered when it throws.
+    void OpenEach(const std::function<void(std::span<TOdbcValue> row)>& row, const std::function<void()>& restart);
 
-    size_t RowCount() const { return FColumns == 0 ? 0 : FValues.size() / FColumns; }
+    size_t RowCount() const { return FRowCount; }
     size_t ColumnCount() const { return FColumns; }
     // Column `col` (0-based) of row `row`; NULL past the last column.
     const TOdbcValue& Value(size_t row, size_t col) const;
@@ -54,7 +61,7 @@ class TOdbcQuery {
   private:
     TOdbcParam& Param(const std::string& name);
     // One run of the statement; false when reading in blocks was not possible.
-    bool Run(bool inBlocks);
+    bool Run(bool inBlocks, const std::function<void(std::span<TOdbcValue> row)>& row);
 
     TOdbcConnection& FConn;
     std::string FSql;
@@ -62,7 +69,8 @@ class TOdbcQuery {
     std::vector<TOdbcParam> FParams;
     std::vector<bool> FSet;
     size_t FColumns = 0;
-    std::vector<TOdbcValue> FValues; // row after row, FColumns values each
+    std::vector<TOdbcValue> FValues; // row after row, FColumns values each (Open only)
+    size_t FRowCount = 0;
 };
 
 } // namespace pavona

@@ -119,7 +119,8 @@ void AddSentLine(const std::string& text, std::unordered_set<std::string>& keys,
 }
 
 bool HasLineBreak(std::string_view s) {
-    return s.find_first_of("\r\n") != std::string_view::npos;
+    // Two single-byte searches: a search for a set of bytes goes byte by byte.
+    return s.find('\n') != std::string_view::npos || s.find('\r') != std::string_view::npos;
 }
 
 // The point as point.txt can hold it and read it back: the file keeps one line without a leading
@@ -205,8 +206,9 @@ bool TSpool::Append(const std::string& day, const std::string& key, const std::s
     if (!Nameable(key) || key.find('\t') != std::string::npos || HasLineBreak(key)) return false;
     if (HasLineBreak(payload) || !SpoolKeyAgrees(key, payload)) return false;
 
+    const std::uint32_t payloadHash = PayloadHash(payload);
     char hash[16];
-    const auto [hashEnd, ec] = std::to_chars(hash, hash + sizeof hash, PayloadHash(payload));
+    const auto [hashEnd, ec] = std::to_chars(hash, hash + sizeof hash, payloadHash);
     bool ok = true;
     if (FBatching) {
         // A window's lines almost always go to one day file: its batch is found once.
@@ -215,7 +217,6 @@ bool TSpool::Append(const std::string& day, const std::string& key, const std::s
             FLastBatchDay = day;
         }
         std::string& text = FLastBatch->Text;
-        text.reserve(text.size() + key.size() + payload.size() + 16);
         text += key;
         text.push_back('\t');
         text.append(hash, hashEnd);
@@ -226,7 +227,7 @@ bool TSpool::Append(const std::string& day, const std::string& key, const std::s
         // A line that reads back as damage (not UTF-8) must be counted as such: that batch is
         // read back from disk.
         if (FLastBatch->Known && Utf8Valid(key) && Utf8Valid(payload))
-            FLastBatch->Entries.push_back(TCachedEntry{key, payload, PayloadHash(payload)});
+            FLastBatch->Entries.push_back(TCachedEntry{key, payload, payloadHash});
         else
             FLastBatch->Known = false;
     } else {

@@ -88,8 +88,9 @@ void TEngineBridge::CollectTick() {
     auto interval = std::make_shared<int>(0);
     Post([interval](TAgentEngine& e) { *interval = e.ReportTimerTick(); },
          [this, started, interval] {
-             const qint64 left = *interval - started->elapsed();
+             const qint64 left = (FFixedPeriodMs > 0 ? FFixedPeriodMs : *interval) - started->elapsed();
              FCollectTimer.start(static_cast<int>(left > 0 ? left : 0));
+             emit cycleEnded();
          });
 }
 
@@ -99,7 +100,7 @@ void TEngineBridge::PolicyTick() {
     auto interval = std::make_shared<int>(0);
     Post([interval](TAgentEngine& e) { *interval = e.PolicyTimerTick(); },
          [this, started, interval] {
-             const qint64 left = *interval - started->elapsed();
+             const qint64 left = (FFixedPeriodMs > 0 ? FFixedPeriodMs : *interval) - started->elapsed();
              FPolicyTimer.start(static_cast<int>(left > 0 ? left : 0));
          });
 }
@@ -169,6 +170,7 @@ void TEngineBridge::AskRoundTotals(TDateTime programStart, std::function<void(TR
 
 void TEngineBridge::RearmPolicyTimer(int ms) {
     // A tick already waiting for the engine re-arms the timer itself when it is done.
+    if (FFixedPeriodMs > 0) ms = FFixedPeriodMs;
     if (FPolicyTimer.isActive()) FPolicyTimer.start(ms > 0 ? ms : 0);
 }
 

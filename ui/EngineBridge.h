@@ -31,6 +31,9 @@ class TEngineBridge : public QObject {
     // moment the tick started, so a long cycle does not push the period back.
     void StartTimers(int firstPolicyMs, int firstCollectMs);
     void StopTimers();
+    // Both timers re-armed after this many milliseconds instead of the engine's intervals (a soak
+    // run shortens the day to many cycles); 0 keeps the engine's.
+    void SetFixedPeriod(int ms) { FFixedPeriodMs = ms; }
     // "지금 보내기": a refresh and a cycle, after whatever runs now; sendNowDone says how it ended.
     void SendNow();
     void ApplySettings(const TAgentSettings& settings);
@@ -57,6 +60,8 @@ class TEngineBridge : public QObject {
     void programAnnounced(const pavona::TProgramNews& news);
     void targetsChanged(const pavona::TAgentSnapshot& snapshot);
     void sendNowDone(const pavona::TNotice& notice);
+    // A timer's report cycle has ended.
+    void cycleEnded();
 
   private:
     // The engine's view: called on the engine thread, hands each value to the window's thread.
@@ -81,6 +86,7 @@ class TEngineBridge : public QObject {
     TRelay FRelay;
     QTimer FCollectTimer;
     QTimer FPolicyTimer;
+    int FFixedPeriodMs = 0;
     std::unique_ptr<TEngineRunner> FRunner; // last: its threads stop before the rest goes
 };
 

@@ -22,6 +22,9 @@
 #include <QApplication>
 #include <QMetaObject>
 
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <mutex>
 
 namespace pavona {
@@ -112,6 +115,14 @@ void PlugHistoryPages(TAgentForm& form, TEngineBridge& bridge) {
     });
 }
 
+// The soak period from PAVONA_SOAK_PERIOD_MS (milliseconds, at least 200), or 0 for a normal run.
+int SoakPeriodMs() {
+    const char* text = std::getenv("PAVONA_SOAK_PERIOD_MS");
+    if (text == nullptr) return 0;
+    const long ms = std::strtol(text, nullptr, 10);
+    return ms >= 200 && ms <= 3600000 ? static_cast<int>(ms) : 0;
+}
+
 } // namespace
 
 int RunResidentWindow(const TCommandLine& cl, platform::SingleInstance& instance) {
@@ -188,7 +199,19 @@ int RunResidentWindow(const TCommandLine& cl, platform::SingleInstance& instance
         form.Reveal();
         break;
     }
-    bridge.StartTimers(kFirstPolicyMs, kFirstCollectMs);
+    // A soak run (tools/soak.sh) gives one short period for both timers and reads on standard
+    // error when the agent stands and when each cycle ends.
+    const int soakMs = SoakPeriodMs();
+    if (soakMs > 0) {
+        bridge.SetFixedPeriod(soakMs);
+        bridge.StartTimers(soakMs, soakMs);
+        std::fprintf(stderr, "soak: ready\n");
+        auto cycles = std::make_shared<long>(0);
+        QObject::connect(&bridge, &TEngineBridge::cycleEnded, &form,
+                         [cycles] { std::fprintf(stderr, "soak: cycle %ld\n", ++*cycles); });
+    } else {
+        bridge.StartTimers(kFirstPolicyMs, kFirstCollectMs);
+    }
     const int code = app.exec();
     endTarget = nullptr;
     // The bridge goes first: the running operation stops at its next safe point.

@@ -16,7 +16,7 @@ TReportLine ExampleLine() {
     l.UnitPrice = 3000;
     l.Amount = 3000;
     l.DiscountAmount = 600;
-    l.PosNo = "2";
+    l.PosNo = std::string("2"); // assigned a literal, GCC 12 warns of an overlapping copy that is none
     l.ReceiptNo = "731";
     l.HasOwnDiscount = true;
     l.OwnDiscount = 300;
@@ -69,7 +69,7 @@ TEST(CouponJson, WritesEveryKey) {
     TCouponRow row;
     row.Code = 12;
     row.Title = "농할 20%";
-    row.SponsorName = "aT";
+    row.SponsorName = std::string("aT"); // as above: a false warning of GCC 12
     row.CouponType = 1;
     row.Options = 2;
     row.LimitAmount = 10000;

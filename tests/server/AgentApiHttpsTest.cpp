@@ -3,6 +3,7 @@
 #include "server/AgentApi.h"
 #include "server/ApiJson.h"
 
+#include "common/JsonText.h"
 #include "common/Text.h"
 #include "common/Version.h"
 #include "tests/support/RefServerHarness.h"
@@ -110,7 +111,7 @@ TEST_F(AgentApiHttpsTest, SecondUnauthorisedAnswerIsTheFailure) {
     // Sessions that end the moment they start: every data request is answered 401.
     ASSERT_TRUE(FServer->SetSessionSeconds(0));
     TAgentClient client(FServer->BaseUrl(), kKey);
-    const TReportResult r = client.SendSales(kStore, kTime, "[" + LineJson("731:3", 600) + "]");
+    const TReportResult r = client.SendSales(kStore, kTime, JsonArray({LineJson("731:3", 600)}));
     EXPECT_FALSE(r.Ok);
     EXPECT_EQ(r.Status, 401);
     EXPECT_TRUE(StartsWith(r.Error, std::string(kBadKey) + " [{")) << r.Error;
@@ -253,7 +254,7 @@ TEST_F(AgentApiHttpsTest, AReportWithoutAnswerKeepsTheTransportsReason) {
         ASSERT_TRUE(client.SendStatus(kStore, kTime, kStatusFields).Ok);
         EXPECT_EQ(client.TransportNote(), "");
         ASSERT_TRUE(FServer->Fault("/api/agent/sales", c.Fault)) << FServer->LastError();
-        const TReportResult r = client.SendSales(kStore, kTime, "[" + LineJson("7:1", 600) + "]");
+        const TReportResult r = client.SendSales(kStore, kTime, JsonArray({LineJson("7:1", 600)}));
         EXPECT_FALSE(r.Ok);
         EXPECT_EQ(r.Status, 0);
         EXPECT_EQ(r.Error, kNoConnection);
@@ -296,7 +297,7 @@ TEST_F(AgentApiHttpsTest, ClosedPortNamesTheConnectionError) {
 
 TEST_F(AgentApiHttpsTest, ReportsAreCountedByTheServer) {
     TAgentClient client(FServer->BaseUrl(), kKey);
-    const std::string lines = "[" + LineJson("731:3", 600) + "," + LineJson("731:4", 0) + "]";
+    const std::string lines = JsonArray({LineJson("731:3", 600), LineJson("731:4", 0)});
     const TReportResult first = client.SendSales(kStore, kTime, lines);
     ASSERT_TRUE(first.Ok) << first.Error;
     EXPECT_EQ(first.Accepted, 2);

@@ -31,7 +31,7 @@ std::string Payload(const std::string& receipt, int seq, std::int64_t amount, st
     r.Quantity = 1;
     r.UnitPrice = r.Amount = amount;
     r.DiscountAmount = discount;
-    r.PosNo = "2";
+    r.PosNo = std::string("2"); // assigned a literal, GCC 12 warns of an overlapping copy that is none
     r.ReceiptNo = receipt;
     return LineJson(r);
 }
