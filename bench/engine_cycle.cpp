@@ -1,7 +1,9 @@
 // One report cycle over a busy POS day (about 50,000 POS lines): reading the window, attributing
-// and encoding every receipt into the spool, next to the bare SalesLines read of the same window.
+// and encoding every receipt into the spool, next to the bare SalesLines read of the same window
+// and the sqlite3 command-line tool running the same statement: one run gives both ratios.
 // The association server answers every report with 503, so the cycle's sending costs one quick
 // refused request each and the time is that of collecting into the spool.
+#include "bench/SqliteTool.h"
 #include "common/Text.h"
 #include "engine/AgentEngine.h"
 #include "platform/Clock.h"
@@ -159,6 +161,24 @@ void BM_BareSalesLinesOfTheWindow(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(rows.size()), benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_BareSalesLinesOfTheWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// The sqlite3 command-line tool on the same statement and window: the floor of the read.
+void BM_SqliteToolOnTheWindow(benchmark::State& state) {
+    TBenchWorld& w = World();
+    if (!w.Error.empty()) return state.SkipWithError(w.Error.c_str());
+    const Result<TCollectWindow> next = CollectWindow(TCollectParams{}, IncMinute(IncDay(w.Day, 1), 30), 0);
+    if (!next) return state.SkipWithError("no window");
+    const std::string command = bench::SqliteToolCommand(w.PosPath, next.Value().FromT, next.Value().ToT);
+    if (command.empty()) return state.SkipWithError("cannot write the statement file");
+    std::int64_t lines = 0;
+    for (auto _ : state) {
+        lines = bench::SqliteToolLines(command);
+        if (lines < 0) return state.SkipWithError("sqlite3 failed");
+    }
+    if (lines != w.PosLines) return state.SkipWithError("row count differs");
+    state.counters["pos_lines"] = static_cast<double>(lines);
+}
+BENCHMARK(BM_SqliteToolOnTheWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 } // namespace
 } // namespace pavona

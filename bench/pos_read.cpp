@@ -1,6 +1,7 @@
 // Reading a busy POS day: a 50,000-line day through TPosReader::SalesLines (the SQLite3 ODBC
 // driver, the SQLite form of SQL_SALES), next to the sqlite3 command-line tool running the same
 // rewritten statement on the same file.
+#include "bench/SqliteTool.h"
 #include "common/Text.h"
 #include "platform/Platform.h"
 #include "pos/AgentPos.h"
@@ -10,7 +11,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -18,13 +18,6 @@ namespace pavona {
 namespace {
 
 constexpr std::int64_t kTargetLines = 50000;
-
-struct TFileClose {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-struct TPipeClose {
-    void operator()(std::FILE* p) const { pclose(p); }
-};
 
 struct TBenchDay {
     std::string Path;
@@ -85,28 +78,12 @@ BENCHMARK(BM_SalesLinesThroughTheReader)->Unit(benchmark::kMillisecond)->UseReal
 void BM_SalesLinesThroughTheSqliteTool(benchmark::State& state) {
     const TBenchDay& d = Day();
     if (!d.Error.empty()) return state.SkipWithError(d.Error.c_str());
-    std::string sql = DialectSql(TPosDialect::Sqlite, SQL_SALES, PosQuerySql(SQL_SALES));
-    sql = ReplaceAll(sql, ":p1", "'" + FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", d.Day) + "'");
-    sql = ReplaceAll(sql, ":p2", "'" + FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", IncDay(d.Day, 1)) + "'");
-    const std::string sqlPath = d.Path + ".sql";
-    {
-        const std::unique_ptr<std::FILE, TFileClose> f(std::fopen(sqlPath.c_str(), "wb"));
-        if (f == nullptr) return state.SkipWithError("cannot write the statement file");
-        std::fputs((ReplaceAll(sql, "\r\n", "\n") + ";\n").c_str(), f.get());
-    }
-    const std::string command = "sqlite3 -readonly '" + d.Path + "' < '" + sqlPath + "'";
+    const std::string command = bench::SqliteToolCommand(d.Path, d.Day, IncDay(d.Day, 1));
+    if (command.empty()) return state.SkipWithError("cannot write the statement file");
     std::int64_t lines = 0;
     for (auto _ : state) {
-        std::unique_ptr<std::FILE, TPipeClose> p(popen(command.c_str(), "r"));
-        if (p == nullptr) return state.SkipWithError("cannot start sqlite3");
-        lines = 0;
-        char buf[65536];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p.get())) > 0)
-            for (size_t i = 0; i < n; ++i)
-                lines += buf[i] == '\n';
-        // Closed here rather than by the owner: the tool's exit status says whether it read the file.
-        if (pclose(p.release()) != 0) return state.SkipWithError("sqlite3 failed");
+        lines = bench::SqliteToolLines(command);
+        if (lines < 0) return state.SkipWithError("sqlite3 failed");
     }
     if (lines != d.Lines) return state.SkipWithError("row count differs");
     state.counters["lines"] = static_cast<double>(lines);
