@@ -56,7 +56,12 @@ std::int64_t StrToInt64Def(std::string_view s, std::int64_t def);
 int StrToIntDef(std::string_view s, int def);
 
 // printf-style formatting into a std::string.
-std::string Fmt(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The format checks follow the C library that formats: the Windows build's toolchain names GNU's
+// rules (its C library is switched to them), elsewhere the compiler's own printf rules apply.
+#ifndef PAVONA_PRINTF_FORMAT
+#define PAVONA_PRINTF_FORMAT printf
+#endif
+std::string Fmt(const char* format, ...) __attribute__((format(PAVONA_PRINTF_FORMAT, 1, 2)));
 
 std::string Base64Encode(std::string_view bytes);
 // Standard alphabet with padding; white space is ignored; false on anything else.

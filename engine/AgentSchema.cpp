@@ -1,10 +1,10 @@
 #include "engine/AgentSchema.h"
 
 #include "common/Text.h"
+#include "platform/Platform.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <openssl/evp.h>
 
 namespace pavona {
 
@@ -27,12 +27,10 @@ std::string SchemaFingerprint(const std::vector<std::string>& texts) {
         if (i) joined.push_back('\n');
         joined += *keyed[i].second;
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int len = 0;
-    if (EVP_Digest(joined.data(), joined.size(), digest, &len, EVP_sha256(), nullptr) != 1) return {};
+    const std::string digest = platform::Sha256(joined);
     std::string hex;
-    for (unsigned int i = 0; i < len; ++i)
-        hex += Fmt("%02x", digest[i]);
+    for (const char c : digest)
+        hex += Fmt("%02x", static_cast<unsigned char>(c));
     return hex;
 }
 

@@ -119,6 +119,11 @@ bool AttachConsoleOutput();
 bool StartDetached(const std::string& program, const std::vector<std::string>& args,
                    const std::string& workDir);
 
+// ---- digests -------------------------------------------------------------------------------------
+
+// SHA-256 of the bytes, 32 bytes; empty when the system's cryptography fails.
+std::string Sha256(const std::string& bytes);
+
 // ---- time ----------------------------------------------------------------------------------------
 
 TDateTime SystemNowLocal();

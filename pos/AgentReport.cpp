@@ -24,7 +24,15 @@ std::string Dec(std::int64_t v) {
 } // namespace
 
 std::string MakeTxKey(const std::string& receipt, int seq) {
-    return Trim(receipt) + ":" + std::to_string(seq);
+    const std::string_view trimmed = TrimView(receipt);
+    char digits[16];
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, seq);
+    std::string key;
+    key.reserve(trimmed.size() + 1 + static_cast<size_t>(end - digits));
+    key += trimmed;
+    key.push_back(':');
+    key.append(digits, end);
+    return key;
 }
 
 std::string UtcStamp(TDateTime localTime) {

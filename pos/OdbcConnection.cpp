@@ -1,8 +1,7 @@
 // ODBC connection handles and diagnostics.
 #include "pos/OdbcConnection.h"
 
-#include <sql.h>
-#include <sqlext.h>
+#include "platform/OdbcCalls.h"
 
 #include <cstdint>
 #include <utility>
@@ -12,15 +11,9 @@ namespace pavona {
 std::string OdbcDiagText(short type, void* handle) {
     std::string out;
     if (handle == nullptr) return out;
-    for (SQLSMALLINT i = 1;; ++i) {
-        SQLCHAR state[6] = {};
-        SQLINTEGER native = 0;
-        SQLCHAR message[2048] = {};
-        SQLSMALLINT length = 0;
-        const SQLRETURN r = SQLGetDiagRec(type, handle, i, state, &native, message, sizeof message, &length);
-        if (r != SQL_SUCCESS && r != SQL_SUCCESS_WITH_INFO) break;
-        std::string one = reinterpret_cast<const char*>(message);
-        one += " (" + std::string(reinterpret_cast<const char*>(state)) + ")";
+    std::string state, message;
+    for (SQLSMALLINT i = 1; platform::OdbcDiagRecord(type, handle, i, state, message); ++i) {
+        std::string one = message + " (" + state + ")";
         if (out.find(one) != std::string::npos) continue;
         if (!out.empty()) out += " / ";
         out += one;
@@ -69,9 +62,7 @@ void TOdbcConnection::Open(const std::string& odbcString, int loginTimeoutSec) {
     }
     SQLSetConnectAttr(dbc.Get(), SQL_ATTR_LOGIN_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(loginTimeoutSec)), 0);
-    std::string in = odbcString;
-    const SQLRETURN r = SQLDriverConnect(dbc.Get(), nullptr, reinterpret_cast<SQLCHAR*>(in.data()), SQL_NTS,
-                                         nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN r = platform::OdbcDriverConnect(dbc.Get(), odbcString);
     if (!SQL_SUCCEEDED(r)) {
         const std::string text = OdbcDiagText(SQL_HANDLE_DBC, dbc.Get());
         throw EOdbcError(text.empty() ? "데이터베이스에 연결하지 못했습니다." : text);
@@ -95,10 +86,7 @@ void TOdbcConnection::Close() {
 
 std::string TOdbcConnection::DbmsName() const {
     if (FDbc == nullptr) return {};
-    SQLCHAR name[256] = {};
-    SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfo(FDbc, SQL_DBMS_NAME, name, sizeof name, &length))) return {};
-    return reinterpret_cast<const char*>(name);
+    return platform::OdbcDbmsName(FDbc);
 }
 
 } // namespace pavona

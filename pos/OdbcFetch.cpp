@@ -4,9 +4,8 @@
 #include "pos/OdbcFetch.h"
 
 #include "common/Text.h"
+#include "platform/SqlHeaders.h"
 #include "pos/OdbcConnection.h"
-
-#include <sqlext.h>
 
 #include <algorithm>
 #include <string>

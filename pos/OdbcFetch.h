@@ -2,9 +2,8 @@
 // driver takes them, value by value through SQLGetData where it does not.
 #pragma once
 
+#include "platform/SqlHeaders.h"
 #include "pos/OdbcValue.h"
-
-#include <sql.h>
 
 #include <functional>
 #include <span>

@@ -2,10 +2,8 @@
 #include "pos/OdbcQuery.h"
 
 #include "common/Text.h"
+#include "platform/OdbcCalls.h"
 #include "pos/OdbcFetch.h"
-
-#include <sql.h>
-#include <sqlext.h>
 
 #include <cctype>
 
@@ -199,7 +197,7 @@ bool TOdbcQuery::Run(bool inBlocks, const std::function<void(std::span<TOdbcValu
     // Not every driver knows a statement time-out; where it does, it bounds a slow server.
     SQLSetStmtAttr(stmt.Handle, SQL_ATTR_QUERY_TIMEOUT,
                    reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(FTimeoutSec)), 0);
-    if (!SQL_SUCCEEDED(SQLPrepare(stmt.Handle, reinterpret_cast<SQLCHAR*>(positional.data()), SQL_NTS)))
+    if (!SQL_SUCCEEDED(platform::OdbcPrepare(stmt.Handle, positional)))
         FailStatement(stmt.Handle, "문장을 준비하지 못했습니다.");
 
     // One buffer per marker; the vector never grows after binding, so the addresses stay valid.

@@ -292,6 +292,7 @@ void TSpool::KeepWritten(const std::string& day, std::int64_t before, TBatchFile
     const std::int64_t after = before + static_cast<std::int64_t>(batch.Text.size());
     if (FFiles->Size(SpoolPath(day)) != after) return;
     cache.Entries.reserve(cache.Entries.size() + batch.Entries.size());
+    cache.Seen.reserve(cache.Seen.size() + batch.Entries.size());
     for (TCachedEntry& e : batch.Entries)
         AddEntry(cache, std::move(e));
     cache.SpoolDone = after;
