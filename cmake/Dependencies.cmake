@@ -1,5 +1,12 @@
 # Every dependency comes from a Debian package (tools/deps.txt).
 find_package(Threads REQUIRED)
+if(WIN32)
+  # The Windows build takes what Windows itself has: the ODBC driver manager, CNG, DPAPI, the
+  # registry and the window messages. libcurl, OpenSSL and libpng have no mingw package on Debian.
+  add_library(ODBC::ODBC INTERFACE IMPORTED)
+  set_target_properties(ODBC::ODBC PROPERTIES INTERFACE_LINK_LIBRARIES odbc32)
+  return()
+endif()
 find_package(CURL REQUIRED)
 find_package(nlohmann_json REQUIRED)
 find_package(ODBC REQUIRED)

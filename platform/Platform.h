@@ -1,6 +1,6 @@
 // Every operating-system service the engine uses, behind one small interface: data folders,
 // files with durable writes, key protection, autostart, single instance, console and local time.
-// Each OS provides these in its own folder (platform/linux/ now).
+// Each OS provides these in its own folder (platform/linux/, platform/windows/).
 #pragma once
 
 #include "common/DateTime.h"
@@ -23,7 +23,11 @@ std::string AgentDataDir();
 std::string UserProgramsRoot();
 // Full path of the running executable.
 std::string ExecutablePath();
+#ifdef _WIN32
+constexpr char kPathSep = '\\';
+#else
 constexpr char kPathSep = '/';
+#endif
 // a + separator + b, with exactly one separator between them.
 std::string JoinPath(const std::string& a, const std::string& b);
 std::string ParentDir(const std::string& path);

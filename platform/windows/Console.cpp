@@ -1,0 +1,68 @@
+// The console and detached starts on Windows. The agent is a window program: a console mode
+// attaches to the console of whoever started it, or opens its own, and writes UTF-8 to it.
+#include "platform/Platform.h"
+
+#include "platform/windows/WinText.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace pavona::platform {
+namespace {
+
+// One argument as the C runtime splits a command line back: quoted when it has blanks or quotes,
+// backslashes before a quote doubled.
+std::wstring Quoted(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+    std::wstring out = L"\"";
+    size_t slashes = 0;
+    for (const wchar_t c : arg) {
+        if (c == L'\\') {
+            ++slashes;
+            continue;
+        }
+        out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+        slashes = 0;
+        out.push_back(c);
+    }
+    out.append(slashes * 2, L'\\');
+    out.push_back(L'"');
+    return out;
+}
+
+} // namespace
+
+bool AttachConsoleOutput() {
+    bool opened = false;
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) {
+        if (!AllocConsole()) return false;
+        opened = true;
+    }
+    SetConsoleOutputCP(CP_UTF8);
+    // A window program starts without standard streams: they are tied to the console now, unless
+    // they were redirected to a file or a pipe by the caller.
+    if (GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_UNKNOWN) freopen("CONOUT$", "w", stdout);
+    if (GetFileType(GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_UNKNOWN) freopen("CONOUT$", "w", stderr);
+    std::fflush(stdout);
+    return opened;
+}
+
+bool StartDetached(const std::string& program, const std::vector<std::string>& args, const std::string& workDir) {
+    std::wstring command = Quoted(Wide(program));
+    for (const std::string& a : args)
+        command += L" " + Quoted(Wide(a));
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    const std::wstring dir = Wide(workDir);
+    if (!CreateProcessW(Wide(program).c_str(), command.data(), nullptr, nullptr, FALSE,
+                        DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT, nullptr,
+                        workDir.empty() ? nullptr : dir.c_str(), &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+}
+
+} // namespace pavona::platform
