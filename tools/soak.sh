@@ -25,5 +25,6 @@ if [ "$preset" = asan ]; then
   # shows; the soak itself is not the subject.
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:exitcode=23
   export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp"
+  export SOAK_SANITIZED=1
 fi
 exec "build/$preset/bench/soak/soak_resident" "$cycles" "$period"

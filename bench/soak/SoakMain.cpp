@@ -136,8 +136,13 @@ int Run(int cycles, int periodMs) {
     std::printf("%-44s %12d %12s\n", "exit code after SIGTERM", code, "0");
     std::printf("%-44s %12lld\n", "lines the server accepted", static_cast<long long>(summary.Accepted));
 
-    const bool ok = startMs >= 0 && startMs <= 1000 && atStart.RssKb <= 60 * 1024 && growth <= 5.0 &&
-                    settled.Fds == last.Fds && settled.Threads == last.Threads && code == 0 && summary.Accepted > 0;
+    // Under a sanitizer memory is no measure (freed blocks wait in its quarantine, every block has
+    // red zones): that run is judged by its clean exit, which a leak or a fault would have spoiled.
+    const bool sanitized = std::getenv("SOAK_SANITIZED") != nullptr;
+    if (sanitized) std::printf("(sanitized build: the memory figures are not judged)\n");
+    const bool memoryOk = sanitized || (atStart.RssKb <= 60 * 1024 && growth <= 5.0);
+    const bool ok = startMs >= 0 && startMs <= 1000 && memoryOk && settled.Fds == last.Fds &&
+                    settled.Threads == last.Threads && code == 0 && summary.Accepted > 0;
     std::printf("%s\n", ok ? "ok every figure is within its target" : "FAILED a figure is outside its target");
     return ok ? 0 : 1;
 }
