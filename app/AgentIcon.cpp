@@ -1,9 +1,8 @@
-// Drawing the tray images pixel by pixel and writing them as 8-bit RGBA PNG files with libpng.
+// Drawing the tray images pixel by pixel and writing them as 8-bit RGBA PNG files.
 #include "app/AgentIcon.h"
 
+#include "app/PngWrite.h"
 #include "platform/Platform.h"
-
-#include <png.h>
 
 #include <cstdlib>
 #include <vector>
@@ -36,42 +35,23 @@ void DrawRing(TTrayImage& img, int i, std::uint32_t color) {
     FillRect(img, last, i, last + 1, last + 1, color);
 }
 
-// Releases what libpng allocated for an image however the encoding ends.
-struct TPngImageFree {
-    png_image& Image;
-    ~TPngImageFree() { png_image_free(&Image); }
-};
-
 // Encodes in memory first so a failed encoding never leaves a half-written file behind, and the
 // old file is replaced in one step.
 // Each pixel of the picture becomes a `scale` × `scale` block: the design is pixel art.
 bool WritePng(const std::string& path, const TTrayImage& img, int scale = 1) {
     const int side = kTrayIconSize * scale;
-    std::vector<png_byte> rgba;
+    std::vector<std::uint8_t> rgba;
     rgba.reserve(static_cast<size_t>(side) * static_cast<size_t>(side) * 4);
     for (int y = 0; y < side; ++y)
         for (int x = 0; x < side; ++x) {
             const std::uint32_t p = img.At(x / scale, y / scale);
-            rgba.push_back(static_cast<png_byte>(p >> 16));
-            rgba.push_back(static_cast<png_byte>(p >> 8));
-            rgba.push_back(static_cast<png_byte>(p));
-            rgba.push_back(static_cast<png_byte>(p >> 24));
+            rgba.push_back(static_cast<std::uint8_t>(p >> 16));
+            rgba.push_back(static_cast<std::uint8_t>(p >> 8));
+            rgba.push_back(static_cast<std::uint8_t>(p));
+            rgba.push_back(static_cast<std::uint8_t>(p >> 24));
         }
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(side);
-    image.height = static_cast<png_uint_32>(side);
-    image.format = PNG_FORMAT_RGBA;
-    std::string bytes;
-    {
-        const TPngImageFree owner{image};
-        png_alloc_size_t size = 0;
-        if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr) || size == 0)
-            return false;
-        bytes.assign(size, '\0');
-        if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, rgba.data(), 0, nullptr)) return false;
-        bytes.resize(size);
-    }
+    const std::string bytes = EncodePngRgba(rgba, side, side);
+    if (bytes.empty()) return false;
     return platform::ReplaceFileAtomic(path, bytes);
 }
 

@@ -5,6 +5,16 @@ if(WIN32)
   # registry and the window messages. libcurl, OpenSSL and libpng have no mingw package on Debian.
   add_library(ODBC::ODBC INTERFACE IMPORTED)
   set_target_properties(ODBC::ODBC PROPERTIES INTERFACE_LINK_LIBRARIES odbc32)
+  # zlib from libz-mingw-w64-dev, linked in: one .exe without DLLs.
+  set(ZLIB_USE_STATIC_LIBS ON)
+  find_package(ZLIB REQUIRED)
+  # nlohmann-json is headers only: the host's Debian package serves the Windows build too, through
+  # a folder that holds nothing else of the host's headers.
+  set(PAVONA_HOST_INCLUDE ${CMAKE_BINARY_DIR}/host-include)
+  file(MAKE_DIRECTORY ${PAVONA_HOST_INCLUDE})
+  file(CREATE_LINK /usr/include/nlohmann ${PAVONA_HOST_INCLUDE}/nlohmann SYMBOLIC)
+  add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+  set_target_properties(nlohmann_json::nlohmann_json PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${PAVONA_HOST_INCLUDE})
   return()
 endif()
 find_package(CURL REQUIRED)

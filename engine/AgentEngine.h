@@ -13,7 +13,7 @@
 #include "engine/TargetData.h"
 #include "pos/AgentPos.h"
 #include "server/AgentApi.h"
-#include "server/HttpSession.h"
+#include "platform/HttpSession.h"
 
 #include <atomic>
 #include <cstdint>

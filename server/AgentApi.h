@@ -5,7 +5,7 @@
 
 #include "server/AgentEnroll.h"
 #include "server/AgentPolicy.h"
-#include "server/HttpSession.h"
+#include "platform/HttpSession.h"
 
 #include <memory>
 #include <string>

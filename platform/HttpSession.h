@@ -1,5 +1,6 @@
-// One HTTPS connection to the association server on libcurl: its own in-memory cookie store,
-// connection and response time-outs, no redirects, certificate and host name always verified.
+// One HTTPS connection to the association server: its own in-memory cookie store, connection and
+// response time-outs, no redirects, certificate and host name always verified against the system's
+// trust store. libcurl on Linux, WinHTTP on Windows; the same rules on both.
 #pragma once
 
 #include <cstddef>
@@ -22,7 +23,8 @@ struct THttpAnswer {
     int Status = 0;
     // The answer body as received (bytes).
     std::string Body;
-    // When not answered: libcurl's error name (for example "CURLE_COULDNT_CONNECT") and message.
+    // When not answered: the transport's error name (libcurl's "CURLE_COULDNT_CONNECT", WinHTTP's
+    // "ERROR_WINHTTP_CANNOT_CONNECT") and message.
     std::string ErrorName;
     std::string ErrorMessage;
     // "name: message" for the operator's note.
@@ -55,11 +57,9 @@ class THttpSession {
 
   private:
     THttpAnswer Perform(const std::string& url, const std::string* contentType, const std::string* body);
-    // The libcurl easy handle, untyped here so that only the session's own file sees libcurl.
-    struct TCurlCleanup {
-        void operator()(void* curl) const;
-    };
-    std::unique_ptr<void, TCurlCleanup> FCurl;
+    // The transport's own state, known only to its file (platform/<os>/).
+    struct TImpl;
+    std::unique_ptr<TImpl> FImpl;
     THttpTimeouts FTimeouts;
 };
 

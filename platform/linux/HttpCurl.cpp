@@ -1,5 +1,5 @@
-// libcurl easy-interface session (see HttpSession.h).
-#include "server/HttpSession.h"
+// The HTTPS session on libcurl's easy interface.
+#include "platform/HttpSession.h"
 
 #include "common/Text.h"
 #include "platform/Platform.h"
@@ -151,19 +151,17 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 
 } // namespace
 
-std::string THttpAnswer::Description() const {
-    if (ErrorMessage.empty()) return ErrorName;
-    return ErrorName + ": " + ErrorMessage;
-}
+struct THttpSession::TImpl {
+    struct TCleanup {
+        void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+    };
+    std::unique_ptr<CURL, TCleanup> Curl;
+};
 
-void THttpSession::TCurlCleanup::operator()(void* curl) const {
-    curl_easy_cleanup(static_cast<CURL*>(curl));
-}
-
-THttpSession::THttpSession() {
+THttpSession::THttpSession() : FImpl(std::make_unique<TImpl>()) {
     GlobalInit();
     CURL* c = curl_easy_init();
-    FCurl.reset(c);
+    FImpl->Curl.reset(c);
     if (!c) return;
     // An empty cookie file switches on libcurl's in-memory cookie engine for this handle only.
     curl_easy_setopt(c, CURLOPT_COOKIEFILE, "");
@@ -171,19 +169,10 @@ THttpSession::THttpSession() {
 
 THttpSession::~THttpSession() = default;
 
-THttpAnswer THttpSession::Get(const std::string& url) {
-    return Perform(url, nullptr, nullptr);
-}
-
-THttpAnswer THttpSession::Post(const std::string& url, const std::string& contentType,
-                               const std::string& body) {
-    return Perform(url, &contentType, &body);
-}
-
 THttpAnswer THttpSession::Perform(const std::string& url, const std::string* contentType,
                                   const std::string* body) {
     THttpAnswer a;
-    CURL* c = static_cast<CURL*>(FCurl.get());
+    CURL* c = FImpl->Curl.get();
     if (!c) {
         a.ErrorName = "CURLE_FAILED_INIT";
         a.ErrorMessage = curl_easy_strerror(CURLE_FAILED_INIT);
@@ -262,7 +251,7 @@ THttpAnswer THttpSession::Perform(const std::string& url, const std::string* con
 }
 
 std::size_t THttpSession::CookieCount() const {
-    CURL* c = static_cast<CURL*>(FCurl.get());
+    CURL* c = FImpl->Curl.get();
     if (!c) return 0;
     curl_slist* raw = nullptr;
     if (curl_easy_getinfo(c, CURLINFO_COOKIELIST, &raw) != CURLE_OK) return 0;
@@ -274,23 +263,7 @@ std::size_t THttpSession::CookieCount() const {
 }
 
 void THttpSession::ClearCookies() {
-    if (FCurl) curl_easy_setopt(static_cast<CURL*>(FCurl.get()), CURLOPT_COOKIELIST, "ALL");
-}
-
-std::string THttpSession::UrlEncode(std::string_view s) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : s) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-            c == '.' || c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
-    return out;
+    if (FImpl->Curl) curl_easy_setopt(FImpl->Curl.get(), CURLOPT_COOKIELIST, "ALL");
 }
 
 } // namespace pavona
