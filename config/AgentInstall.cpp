@@ -14,7 +14,7 @@ std::string InstallDir() {
 }
 
 std::string InstalledExe() {
-    return platform::JoinPath(InstallDir(), "pavona-agent");
+    return platform::JoinPath(InstallDir(), platform::kProgramFileName);
 }
 
 bool IsPackagedProgram(const std::string& program, const std::string& packaged) {

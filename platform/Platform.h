@@ -25,8 +25,11 @@ std::string UserProgramsRoot();
 std::string ExecutablePath();
 #ifdef _WIN32
 constexpr char kPathSep = '\\';
+// The installed program's file name.
+constexpr const char* kProgramFileName = "PavonaAgent.exe";
 #else
 constexpr char kPathSep = '/';
+constexpr const char* kProgramFileName = "pavona-agent";
 #endif
 // a + separator + b, with exactly one separator between them.
 std::string JoinPath(const std::string& a, const std::string& b);
