@@ -16,4 +16,9 @@ bool OdbcDiagRecord(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT i, std::stri
 // The database product as the driver names it, empty when unknown.
 std::string OdbcDbmsName(SQLHDBC dbc);
 
+// The ODBC driver this system reaches SQL Server with: FreeTDS on Linux; on Windows the newest
+// installed of "ODBC Driver 18 for SQL Server" and "ODBC Driver 17 for SQL Server", else the
+// "SQL Server" driver every Windows has.
+std::string SqlServerOdbcDriver();
+
 } // namespace pavona::platform

@@ -1,8 +1,9 @@
-// Connection-string translation: ADO (SQL Server providers) to FreeTDS, SQLite3 forced read-only,
-// other ODBC strings unchanged.
+// Connection-string translation: ADO (SQL Server providers) to this system's SQL Server ODBC driver,
+// SQLite3 forced read-only, other ODBC strings unchanged.
 #include "pos/ConnString.h"
 
 #include "common/Text.h"
+#include "platform/OdbcCalls.h"
 
 #include <string_view>
 #include <utility>
@@ -214,7 +215,8 @@ TConnTarget SqliteTarget(const std::vector<std::pair<std::string, std::string>>&
     return t;
 }
 
-TConnTarget SqlServerTarget(const std::vector<std::pair<std::string, std::string>>& pairs) {
+TConnTarget SqlServerTarget(const std::vector<std::pair<std::string, std::string>>& pairs,
+                            const std::string& driver) {
     std::string source;
     if (!Find(pairs, {"Data Source", "Server", "Address", "Addr", "Network Address"}, source) ||
         Trim(source).empty())
@@ -239,12 +241,16 @@ TConnTarget SqlServerTarget(const std::vector<std::pair<std::string, std::string
     if (host == "." || SameTextAscii(host, "(local)")) host = "127.0.0.1";
     if (host.empty()) return Fail("POS 연결 문자열에 Data Source(서버 주소)가 없습니다.");
 
-    std::string out = "Driver=FreeTDS;Server=";
-    // An explicit port wins over the instance name (no browser look-up needed).
-    if (!port.empty() || instance.empty())
-        out += OdbcConnValue(host) + ";Port=" + (port.empty() ? std::string("1433") : port);
-    else
+    const bool freeTds = SameTextAscii(driver, "FreeTDS");
+    std::string out = "Driver=" + (freeTds ? driver : "{" + driver + "}") + ";Server=";
+    // An explicit port wins over the instance name (no browser look-up needed). Microsoft's
+    // drivers take the port after a comma, FreeTDS as a key of its own.
+    if (!port.empty() || instance.empty()) {
+        const std::string p = port.empty() ? std::string("1433") : port;
+        out += freeTds ? OdbcConnValue(host) + ";Port=" + p : OdbcConnValue(host + "," + p);
+    } else {
         out += OdbcConnValue(host + "\\" + instance);
+    }
     std::string database;
     if (Find(pairs, {"Initial Catalog", "Database"}, database) && !Trim(database).empty())
         out += ";Database=" + OdbcConnValue(Trim(database));
@@ -257,7 +263,13 @@ TConnTarget SqlServerTarget(const std::vector<std::pair<std::string, std::string
         if (Find(pairs, {"User ID", "UID", "User"}, user)) out += ";UID=" + OdbcConnValue(user);
         if (Find(pairs, {"Password", "PWD"}, password)) out += ";PWD=" + OdbcConnValue(password);
     }
-    out += ";TDS_Version=7.4;ClientCharset=UTF-8";
+    if (freeTds) {
+        out += ";TDS_Version=7.4;ClientCharset=UTF-8";
+    } else if (driver.find("18") != std::string::npos) {
+        // Driver 18 would insist on an encrypted, verified connection, which a POS server on the
+        // shop's network rarely offers; the ADO providers this replaces did not encrypt either.
+        out += ";Encrypt=no";
+    }
     TConnTarget t;
     t.Ok = true;
     t.Kind = TConnKind::SqlServer;
@@ -278,6 +290,10 @@ std::string OdbcConnValue(const std::string& value) {
 }
 
 TConnTarget TranslateConnString(const std::string& text) {
+    return TranslateConnString(text, platform::SqlServerOdbcDriver());
+}
+
+TConnTarget TranslateConnString(const std::string& text, const std::string& sqlServerDriver) {
     if (Trim(text).empty())
         return Fail("POS 연결 문자열이 비어 있습니다 — 설정에서 POS 업체가 준 연결 문자열을 넣어 주세요.");
     // The driver manager takes the string up to its first NUL: whatever followed (a read-only mode,
@@ -314,7 +330,7 @@ TConnTarget TranslateConnString(const std::string& text) {
         return Fail(Fmt("POS 연결 문자열의 Provider=%s 는 쓸 수 없습니다 — SQL Server 공급자(SQLOLEDB, "
                         "SQLNCLI, MSOLEDBSQL)만 지원합니다.",
                         Trim(provider).c_str()));
-    return SqlServerTarget(pairs);
+    return SqlServerTarget(pairs, sqlServerDriver);
 }
 
 } // namespace pavona

@@ -7,7 +7,7 @@
 namespace pavona {
 
 enum class TConnKind {
-    SqlServer, // translated from an ADO SQL Server string to the FreeTDS driver
+    SqlServer, // translated from an ADO SQL Server string to this system's SQL Server driver
     Sqlite,    // the embedded POS through the SQLite3 driver, forced read-only
     Odbc,      // any other Driver= or DSN= string, passed on unchanged
 };
@@ -25,6 +25,10 @@ std::string OdbcConnValue(const std::string& value);
 
 // Reads "key=value;..." pairs (values may be quoted with " or ', a doubled quote inside standing
 // for one, or braced as ODBC writes them); keys are matched without regard to case.
+// SQL Server strings go to this system's driver (platform::SqlServerOdbcDriver).
 TConnTarget TranslateConnString(const std::string& text);
+// The same for a given SQL Server driver: "FreeTDS", or one of Microsoft's ("SQL Server", "ODBC
+// Driver 17 for SQL Server", "ODBC Driver 18 for SQL Server"), which name the port after a comma.
+TConnTarget TranslateConnString(const std::string& text, const std::string& sqlServerDriver);
 
 } // namespace pavona

@@ -33,4 +33,8 @@ std::string OdbcDbmsName(SQLHDBC dbc) {
     return reinterpret_cast<const char*>(name);
 }
 
+std::string SqlServerOdbcDriver() {
+    return "FreeTDS";
+}
+
 } // namespace pavona::platform

@@ -38,4 +38,14 @@ std::string OdbcDbmsName(SQLHDBC dbc) {
     return Narrow(reinterpret_cast<const wchar_t*>(name), wcsnlen(reinterpret_cast<const wchar_t*>(name), 255));
 }
 
+std::string SqlServerOdbcDriver() {
+    // Installed drivers are the value names under ODBC Drivers in HKLM.
+    for (const wchar_t* name : {L"ODBC Driver 18 for SQL Server", L"ODBC Driver 17 for SQL Server"}) {
+        if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers", name, RRF_RT_REG_SZ,
+                         nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+            return Narrow(name, wcslen(name));
+    }
+    return "SQL Server";
+}
+
 } // namespace pavona::platform

@@ -1,5 +1,5 @@
-// Connection strings as entered become ODBC strings (FreeTDS for SQL Server, SQLite read-only) or
-// are refused with a reason.
+// Connection strings as entered become ODBC strings (FreeTDS or Microsoft's drivers for SQL Server,
+// SQLite read-only) or are refused with a reason.
 #include "pos/ConnString.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +36,30 @@ TEST(ConnString, AdoSqlServerStringsBecomeFreeTdsStrings) {
     };
     for (const Case& c : cases) {
         const TConnTarget t = TranslateConnString(c.in);
+        EXPECT_TRUE(t.Ok) << c.in << " → " << t.Error;
+        EXPECT_EQ(t.Kind, TConnKind::SqlServer) << c.in;
+        EXPECT_EQ(t.OdbcString, c.out) << c.in;
+    }
+}
+
+// Windows reaches SQL Server through Microsoft's drivers: the port after a comma, no FreeTDS keys,
+// and Driver 18 told not to insist on an encrypted connection the POS server may not offer.
+TEST(ConnString, AdoSqlServerStringsBecomeMicrosoftDriverStrings) {
+    struct Case {
+        std::string driver, in, out;
+    } cases[] = {
+        {"SQL Server", "Provider=SQLOLEDB.1;Password=pos!1;User ID=sa;Initial Catalog=POSDB;Data Source=192.168.0.10",
+         "Driver={SQL Server};Server=192.168.0.10,1433;Database=POSDB;UID=sa;PWD=pos!1"},
+        {"ODBC Driver 17 for SQL Server", "Provider=SQLNCLI11;Data Source=posserver,14330;Initial Catalog=매장;"
+         "Integrated Security=SSPI",
+         "Driver={ODBC Driver 17 for SQL Server};Server=posserver,14330;Database=매장;Trusted_Connection=Yes"},
+        {"ODBC Driver 18 for SQL Server", "Provider=MSOLEDBSQL;Data Source=POS-PC\\SQLEXPRESS;User ID=a;Password=b",
+         "Driver={ODBC Driver 18 for SQL Server};Server=POS-PC\\SQLEXPRESS;UID=a;PWD=b;Encrypt=no"},
+        {"SQL Server", "Provider=SQLOLEDB;Data Source=(local);User ID=sa;Password=\"a;b\"",
+         "Driver={SQL Server};Server=127.0.0.1,1433;UID=sa;PWD={a;b}"},
+    };
+    for (const Case& c : cases) {
+        const TConnTarget t = TranslateConnString(c.in, c.driver);
         EXPECT_TRUE(t.Ok) << c.in << " → " << t.Error;
         EXPECT_EQ(t.Kind, TConnKind::SqlServer) << c.in;
         EXPECT_EQ(t.OdbcString, c.out) << c.in;
