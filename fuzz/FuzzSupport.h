@@ -2,6 +2,7 @@
 // of a multi-file input, and an in-memory file layer for the spool, the ledger and the send log.
 #pragma once
 
+#include "common/DateTime.h"
 #include "store/SpoolFiles.h"
 
 #include <algorithm>
@@ -44,6 +45,29 @@ inline std::vector<std::string> Parts(const std::uint8_t* data, std::size_t size
     out.emplace_back(all.substr(std::min(pos, all.size())));
     out.resize(count);
     return out;
+}
+
+// The spool's key rule read plainly: a line's key must be the transaction key its payload names
+// (compared only when the payload opens with it, unescaped); the sample lines' day-stamped keys are
+// exempt.
+inline bool IsSampleKey(std::string_view key) {
+    if (key.size() < 12 || key[10] != ':') return false;
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        const bool digit = key[i] >= '0' && key[i] <= '9';
+        if (i == 4 || i == 7 ? key[i] != '-' : i == 10 ? false : !digit) return false;
+    }
+    TDateTime day = 0;
+    return ParseDay(key.substr(0, 10), day);
+}
+
+inline bool KeyAgrees(std::string_view key, std::string_view payload) {
+    const std::string_view lead = "{\"tx_key\":\"";
+    if (payload.substr(0, lead.size()) != lead) return true;
+    const std::size_t end = payload.find('"', lead.size());
+    if (end == std::string_view::npos) return true;
+    const std::string_view named = payload.substr(lead.size(), end - lead.size());
+    if (named.find('\\') != std::string_view::npos) return true; // escaped: not compared
+    return named == key || IsSampleKey(key);
 }
 
 // Files held in memory under absolute "/"-separated paths; reads are counted.

@@ -34,7 +34,7 @@ std::vector<std::string> LinesOf(std::string_view text) {
     return out;
 }
 
-// A line written whole: valid UTF-8 with the payload's hash.
+// A line written whole: valid UTF-8 with the payload's hash, its key the payload's sale.
 bool Sound(std::string_view line, std::string_view& payload) {
     if (!Utf8Valid(line)) return false;
     const std::size_t tab1 = line.find('\t');
@@ -42,7 +42,8 @@ bool Sound(std::string_view line, std::string_view& payload) {
     const std::size_t tab2 = line.find('\t', tab1 + 1);
     if (tab2 == std::string_view::npos) return false;
     payload = line.substr(tab2 + 1);
-    return line.substr(tab1 + 1, tab2 - tab1 - 1) == std::to_string(PayloadHash(payload));
+    return line.substr(tab1 + 1, tab2 - tab1 - 1) == std::to_string(PayloadHash(payload)) &&
+           KeyAgrees(line.substr(0, tab1), payload);
 }
 
 struct TMark {

@@ -29,26 +29,6 @@ std::string Id(std::string_view key, std::string_view hashText) {
     return LowerAscii(key) + "\t" + std::string(hashText);
 }
 
-bool IsSampleKey(std::string_view key) {
-    if (key.size() < 12 || key[10] != ':') return false;
-    for (std::size_t i = 0; i < key.size(); ++i) {
-        const bool digit = key[i] >= '0' && key[i] <= '9';
-        if (i == 4 || i == 7 ? key[i] != '-' : i == 10 ? false : !digit) return false;
-    }
-    TDateTime day = 0;
-    return ParseDay(key.substr(0, 10), day);
-}
-
-bool KeyAgrees(std::string_view key, std::string_view payload) {
-    const std::string_view lead = "{\"tx_key\":\"";
-    if (payload.substr(0, lead.size()) != lead) return true;
-    const std::size_t end = payload.find('"', lead.size());
-    if (end == std::string_view::npos) return true;
-    const std::string_view named = payload.substr(lead.size(), end - lead.size());
-    if (named.find('\\') != std::string_view::npos) return true; // escaped: not compared
-    return named == key || IsSampleKey(key);
-}
-
 // The format read plainly: every piece between line feeds of the day file (the last one too), and
 // the whole lines of the sent file.
 struct TReference {
