@@ -1,14 +1,16 @@
-// The demo POS database file: schema of the eight tables, and a thin sqlite3 connection with
-// prepared inserts used by the generator and the row-by-row additions.
+// The demo POS database file: schema of the eight tables, and a thin connection with prepared
+// inserts used by the generator and the row-by-row additions. The writer behind TDemoDb is the
+// sqlite3 library (DemoDbSqlite.cpp); what it stores, row by row, is decided in DemoDb.cpp.
 #pragma once
 
 #include "tools/demopos/DemoPos.h"
 
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <string>
-
-struct sqlite3;
-struct sqlite3_stmt;
+#include <variant>
+#include <vector>
 
 namespace pavona::demopos {
 
@@ -21,18 +23,24 @@ extern const char* const kIndexSql;
 // a Hangul (or any non-ASCII) character takes two bytes, ASCII one.
 std::string PadChar(const std::string& text, int width);
 
+// SQL text cut into its statements at the semicolons outside quotes and "--" comments, each
+// trimmed, empty ones dropped. Not for trigger bodies, whose inner semicolons it would cut at.
+std::vector<std::string> SplitStatements(const std::string& sql);
+
 class TDemoDb {
   public:
-    TDemoDb() = default;
+    TDemoDb();
     ~TDemoDb();
     TDemoDb(const TDemoDb&) = delete;
     TDemoDb& operator=(const TDemoDb&) = delete;
 
-    // Opens an existing file (create = false) or makes a new one.
+    // Opens an existing file (create = false) or makes a new one. Through ODBC `path` is what the
+    // SQLite3 driver opens, which under wine's bridge is the host's (Unix) path.
     bool Open(const std::string& path, bool create);
+    // One or more statements separated by semicolons.
     bool Exec(const std::string& sql);
-    bool Begin() { return Exec("BEGIN"); }
-    bool Commit() { return Exec("COMMIT"); }
+    bool Begin();
+    bool Commit();
     void Rollback();
     // Largest value of an integer column, 0 for an empty table; -1 on error.
     std::int64_t MaxOf(const char* table, const char* column);
@@ -47,19 +55,20 @@ class TDemoDb {
     bool InsertGroupMember(int group, std::int64_t goods);
 
   private:
-    bool Prepare(sqlite3_stmt*& st, const char* sql);
-    bool Step(sqlite3_stmt* st);
-    void SetError(const char* what);
+    // The tables rows go into, each through one statement prepared on first use and kept.
+    enum class TTable : int { Ord, Ordd, Cancel, CancelLine, Goods, Coupon, Sponsor, Group };
+    static constexpr int kTables = 8;
+    // A stored value: NULL, an integer or UTF-8 text. Both writers store exactly these, so a
+    // file reads the same whichever wrote it.
+    using TValue = std::variant<std::monostate, std::int64_t, std::string>;
 
-    sqlite3* FDb = nullptr;
-    sqlite3_stmt* FOrd = nullptr;
-    sqlite3_stmt* FOrdd = nullptr;
-    sqlite3_stmt* FCancel = nullptr;
-    sqlite3_stmt* FCancelLine = nullptr;
-    sqlite3_stmt* FGoods = nullptr;
-    sqlite3_stmt* FCoupon = nullptr;
-    sqlite3_stmt* FSponsor = nullptr;
-    sqlite3_stmt* FGroup = nullptr;
+    static const char* InsertSql(TTable table);
+    // Each writer's own: binds the values in column order and runs the table's insert.
+    bool InsertRow(TTable table, std::initializer_list<TValue> values);
+
+    // The writer's connection and statements, defined by each writer.
+    struct TConn;
+    std::unique_ptr<TConn> FConn;
     std::string FError;
 };
 
