@@ -1,6 +1,7 @@
 // The demo POS database file: schema of the eight tables, and a thin connection with prepared
-// inserts used by the generator and the row-by-row additions. The writer behind TDemoDb is the
-// sqlite3 library (DemoDbSqlite.cpp); what it stores, row by row, is decided in DemoDb.cpp.
+// inserts used by the generator and the row-by-row additions. Two writers stand behind TDemoDb:
+// the sqlite3 library (DemoDbSqlite.cpp, library pavona_demopos) and ODBC through the SQLite3
+// driver (DemoDbOdbc.cpp, pavona_demopos_odbc, for systems without the sqlite3 library).
 #pragma once
 
 #include "tools/demopos/DemoPos.h"
