@@ -31,8 +31,21 @@ struct THttpAnswer {
     std::string Description() const;
 };
 
+// What each transport calls the failures callers meet most, and whether it reads a CA bundle named
+// by SSL_CERT_FILE (libcurl does; WinHTTP trusts the Windows store alone). Operators' notes and the
+// client's tests name the transport's own words.
+struct THttpTransportFacts {
+    const char* Name;          // "libcurl", "WinHTTP"
+    const char* ErrorPrefix;   // every error name starts so: "CURLE_", "ERROR_WINHTTP_"
+    const char* TimedOut;      // no complete answer in time
+    const char* CannotConnect; // nothing listens, or the connection was refused
+    bool ReadsSslCertFile;
+};
+
 class THttpSession {
   public:
+    static const THttpTransportFacts& TransportFacts();
+
     THttpSession();
     ~THttpSession();
     THttpSession(const THttpSession&) = delete;

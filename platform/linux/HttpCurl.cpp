@@ -266,4 +266,10 @@ void THttpSession::ClearCookies() {
     if (FImpl->Curl) curl_easy_setopt(FImpl->Curl.get(), CURLOPT_COOKIELIST, "ALL");
 }
 
+const THttpTransportFacts& THttpSession::TransportFacts() {
+    static const THttpTransportFacts facts{"libcurl", "CURLE_", "CURLE_OPERATION_TIMEDOUT", "CURLE_COULDNT_CONNECT",
+                                           true};
+    return facts;
+}
+
 } // namespace pavona

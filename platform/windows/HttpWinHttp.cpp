@@ -68,9 +68,48 @@ const char* WinHttpErrorName(DWORD code) {
     }
 }
 
+// Some WinHTTP builds (wine's among them) pass a socket's own error up; they mean the WinHTTP
+// errors Windows gives for the same event.
+DWORD WinHttpCode(DWORD code) {
+    switch (code) {
+    case WSAETIMEDOUT:
+        return ERROR_WINHTTP_TIMEOUT;
+    case WSAECONNREFUSED:
+        return ERROR_WINHTTP_CANNOT_CONNECT;
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+        return ERROR_WINHTTP_CONNECTION_ERROR;
+    default:
+        return code;
+    }
+}
+
+// When the system has no text for an error (wine's winhttp.dll has none), the operator's note still
+// says in words what happened.
+const char* FallbackText(DWORD code) {
+    switch (code) {
+    case ERROR_WINHTTP_TIMEOUT:
+        return "the operation timed out";
+    case ERROR_WINHTTP_CANNOT_CONNECT:
+        return "could not connect to the server";
+    case ERROR_WINHTTP_CONNECTION_ERROR:
+        return "the connection was reset or closed";
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+        return "the server name could not be resolved";
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
+        return "the server's answer could not be read";
+    case ERROR_WINHTTP_SECURE_FAILURE:
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+        return "the secure connection could not be made or its certificate was not trusted";
+    default:
+        return "WinHTTP error";
+    }
+}
+
 // The failure of the last WinHTTP call as an unanswered result: its name and the system's text.
-THttpAnswer Failed(DWORD code) {
+THttpAnswer Failed(DWORD raw) {
     THttpAnswer a;
+    const DWORD code = WinHttpCode(raw);
     const char* name = WinHttpErrorName(code);
     a.ErrorName = name ? name : "ERROR_WINHTTP_" + std::to_string(code);
     wchar_t* buffer = nullptr;
@@ -80,6 +119,7 @@ THttpAnswer Failed(DWORD code) {
                                    0, nullptr);
     if (n > 0) a.ErrorMessage = Trim(platform::Narrow(buffer, n));
     if (buffer != nullptr) LocalFree(buffer);
+    if (a.ErrorMessage.empty()) a.ErrorMessage = std::string(FallbackText(code)) + " (" + std::to_string(raw) + ")";
     return a;
 }
 
@@ -169,6 +209,10 @@ THttpAnswer THttpSession::Perform(const std::string& url, const std::string* con
     WinHttpSetOption(request.Handle, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never);
     DWORD noCookies = WINHTTP_DISABLE_COOKIES;
     WinHttpSetOption(request.Handle, WINHTTP_OPTION_DISABLE_FEATURE, &noCookies, sizeof noCookies);
+    // The wait for the answer's headers is its own option (90 s unless set), beside the receive
+    // time-out of WinHttpSetTimeouts: both are the answer time-out.
+    DWORD headersMs = static_cast<DWORD>(responseMs);
+    WinHttpSetOption(request.Handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersMs, sizeof headersMs);
 
     std::string headers = "User-Agent: PavonaAgent\r\n";
     if (body) headers += "Content-Type: " + *contentType + "\r\n";
@@ -190,6 +234,17 @@ THttpAnswer THttpSession::Perform(const std::string& url, const std::string* con
     // The answer time-out counts from here: the connection is made and the request sent.
     const auto sent = std::chrono::steady_clock::now();
     if (!WinHttpReceiveResponse(request.Handle, nullptr)) return Failed(GetLastError());
+    const auto late = [&] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - sent)
+                   .count() > responseMs;
+    };
+    const auto lateAnswer = [&] {
+        THttpAnswer t;
+        t.ErrorName = "ERROR_WINHTTP_TIMEOUT";
+        t.ErrorMessage = Fmt("no complete answer within %d ms after the connection was made", responseMs);
+        return t;
+    };
+    if (late()) return lateAnswer();
 
     DWORD status = 0, statusSize = sizeof status;
     if (!WinHttpQueryHeaders(request.Handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
@@ -224,15 +279,9 @@ THttpAnswer THttpSession::Perform(const std::string& url, const std::string* con
         DWORD read = 0;
         if (!WinHttpReadData(request.Handle, a.Body.data() + at, available, &read)) return Failed(GetLastError());
         a.Body.resize(at + read);
-        const auto elapsed =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - sent).count();
-        if (elapsed > responseMs) {
-            THttpAnswer late;
-            late.ErrorName = "ERROR_WINHTTP_TIMEOUT";
-            late.ErrorMessage = Fmt("no complete answer within %d ms after the connection was made", responseMs);
-            return late;
-        }
+        if (late()) return lateAnswer();
     }
+    if (late()) return lateAnswer();
     a.Answered = true;
     a.Status = static_cast<int>(status);
     return a;
@@ -244,6 +293,12 @@ std::size_t THttpSession::CookieCount() const {
 
 void THttpSession::ClearCookies() {
     FImpl->Cookies.clear();
+}
+
+const THttpTransportFacts& THttpSession::TransportFacts() {
+    static const THttpTransportFacts facts{"WinHTTP", "ERROR_WINHTTP_", "ERROR_WINHTTP_TIMEOUT",
+                                           "ERROR_WINHTTP_CANNOT_CONNECT", false};
+    return facts;
 }
 
 } // namespace pavona

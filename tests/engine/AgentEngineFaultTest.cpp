@@ -5,6 +5,7 @@
 
 #include "common/Text.h"
 #include "config/AgentSettings.h"
+#include "platform/HttpSession.h"
 #include "platform/Platform.h"
 #include "pos/AgentCancel.h"
 #include "pos/AgentPos.h"
@@ -307,11 +308,11 @@ TEST_F(EngineFaultTest, TheLogKeepsTheTransportsReasonBesideTheOperatorsText) {
     engine->FlushSpool();
     EXPECT_EQ(engine->Snapshot().Report.Text,
               "실적을 보내지 못했습니다 — 협회 서버에 연결하지 못했습니다. 인터넷 연결을 확인해 주세요.");
-    EXPECT_NE(LogText().find("CURLE_OPERATION_TIMEDOUT"), std::string::npos) << LogText();
+    EXPECT_NE(LogText().find(THttpSession::TransportFacts().TimedOut), std::string::npos) << LogText();
 
     FServer->Stop();
     engine->FlushSpool();
-    EXPECT_NE(LogText().find("CURLE_COULDNT_CONNECT"), std::string::npos) << LogText();
+    EXPECT_NE(LogText().find(THttpSession::TransportFacts().CannotConnect), std::string::npos) << LogText();
     EXPECT_EQ(PendingCount("2026-10-05"), 3u);
 }
 

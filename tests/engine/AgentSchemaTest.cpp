@@ -1,10 +1,6 @@
 #include "engine/AgentSchema.h"
-#include "platform/Platform.h"
-#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <ctime>
 
 namespace pavona {
 namespace {
@@ -55,21 +51,6 @@ TEST(IsoTimes, KoreanLocalAndOffsets) {
     EXPECT_EQ(IsoWithOffset(t, 540), "2025-10-06T09:20:00+09:00");
     EXPECT_EQ(IsoWithOffset(t, -210), "2025-10-06T09:20:00-03:30");
     EXPECT_EQ(IsoWithOffset(t, 0), "2025-10-06T09:20:00+00:00");
-}
-
-TEST(LocalUtcOffset, FollowsTheTimeZone) {
-    const TDateTime t = EncodeDateTime(2025, 10, 6, 9, 20, 0);
-    {
-        test::ScopedEnv tz("TZ", "Asia/Seoul");
-        tzset();
-        EXPECT_EQ(platform::LocalUtcOffsetMinutes(t), 540);
-    }
-    {
-        test::ScopedEnv tz("TZ", "<-0330>3:30");
-        tzset();
-        EXPECT_EQ(platform::LocalUtcOffsetMinutes(t), -210);
-    }
-    tzset();
 }
 
 } // namespace

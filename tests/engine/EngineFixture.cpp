@@ -30,10 +30,12 @@ void TRecordingView::RefreshStatus(const TAgentSnapshot& snapshot) {
 EngineTest::EngineTest() : FClock(EncodeDateTime(2026, 10, 6, 0, 30, 0)), FScopedClock(FClock) {}
 
 void EngineTest::SetUp() {
+    if (std::string why; !RefServer::CanRun(&why)) GTEST_SKIP() << why;
     FServer = std::make_unique<RefServer>();
     ASSERT_TRUE(FServer->Running()) << FServer->StartError();
     FCa = std::make_unique<ScopedEnv>("SSL_CERT_FILE", FServer->CaFile());
-    FPosPath = FRoot.File("pos.db");
+    // The SQLite3 driver opens the path as given; under wine it is the host's own.
+    FPosPath = HostPath(FRoot.File("pos.db"));
     ClearQueryRunsForTests();
 }
 

@@ -35,7 +35,7 @@ TEST(ConnString, AdoSqlServerStringsBecomeFreeTdsStrings) {
          "Driver=FreeTDS;Server=pos;Port=1433;UID=sa;PWD={p}}w}" + tail},
     };
     for (const Case& c : cases) {
-        const TConnTarget t = TranslateConnString(c.in);
+        const TConnTarget t = TranslateConnString(c.in, "FreeTDS");
         EXPECT_TRUE(t.Ok) << c.in << " → " << t.Error;
         EXPECT_EQ(t.Kind, TConnKind::SqlServer) << c.in;
         EXPECT_EQ(t.OdbcString, c.out) << c.in;

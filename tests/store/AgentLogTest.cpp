@@ -16,7 +16,7 @@ namespace {
 
 class AgentLogTest : public test::TempDataTest {
   protected:
-    std::string LogsDir() const { return DataDir() + "/logs/"; }
+    std::string LogsDir() const { return platform::JoinPath(DataDir(), "logs") + platform::kPathSep; }
     std::string DayFile(const char* day) const { return LogsDir() + "agent-" + day + ".log"; }
 };
 

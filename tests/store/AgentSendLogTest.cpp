@@ -89,7 +89,7 @@ void ExpectSame(const TSendRecord& a, const TSendRecord& b) {
 TEST_F(AgentSendLogTest, RecordsAreAppendedByteExactAndLogged) {
     FixedClock clock(EncodeDateTime(2026, 10, 6, 9, 40, 1, 123));
     ScopedClock use(clock);
-    EXPECT_EQ(SendLogPath(), DataDir() + "/spool/sendlog.tsv");
+    EXPECT_EQ(SendLogPath(), platform::JoinPath(platform::JoinPath(DataDir(), "spool"), "sendlog.tsv"));
 
     TSendRecord ok{
         EncodeDateTime(2026, 10, 6, 9, 40, 0, 900), "실적", "2026-10-06", 1, 1, 0, 0, true, "", ""};

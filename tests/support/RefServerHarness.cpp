@@ -1,16 +1,12 @@
+// The reference server harness's test API calls and what every system shares; starting and
+// stopping the server and the transport live in the per-system files beside this one.
 #include "tests/support/RefServerHarness.h"
 
-#include <httplib.h>
+#include "platform/HttpSession.h"
+
 #include <nlohmann/json.hpp>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -20,64 +16,11 @@ namespace {
 using Json = nlohmann::json;
 
 std::string UrlEncode(const std::string& text) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
-    return out;
-}
-
-// Waits up to `timeoutMs` for the child to end; true when it has (and was reaped).
-bool WaitChild(pid_t pid, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (true) {
-        int status = 0;
-        pid_t r = ::waitpid(pid, &status, WNOHANG);
-        if (r == pid || (r < 0 && errno == ECHILD)) return true;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    return THttpSession::UrlEncode(text);
 }
 
 } // namespace
 
-std::string RefServerBinary() {
-    return PAVONA_REFSERVER_BIN;
-}
-
-RefServer::RefServer(int sessionSeconds) : FSessionSeconds(sessionSeconds) {
-    // A dropped-connection fault makes the test's own client write into a closed socket; that
-    // must fail the request, not end the test process.
-    ::signal(SIGPIPE, SIG_IGN);
-    ProcessResult certs = RunProcess(RefServerBinary(), {"--make-certs", FDir.File("certs")});
-    if (certs.ExitCode != 0) {
-        FStartError = "--make-certs failed: " + certs.Err;
-        return;
-    }
-    Start(0);
-}
-
-RefServer::~RefServer() {
-    Stop();
-}
-
-bool RefServer::Running() const {
-    return FPid > 0 && FPort > 0;
-}
-
-std::string RefServer::BaseUrl() const {
-    return "https://127.0.0.1:" + std::to_string(FPort);
-}
-std::string RefServer::CaFile() const {
-    return FDir.File("certs/ca.pem");
-}
 std::string RefServer::StateFile() const {
     return FDir.File("state.db");
 }
@@ -85,90 +28,16 @@ std::string RefServer::ServerLog() const {
     return ReadFile(FDir.File("server.log"));
 }
 
-bool RefServer::Start(int port) {
-    FStartError.clear();
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) {
-        FStartError = "pipe failed";
-        return false;
+bool RefServer::RequestStop() {
+    if (Post("/test/stop", "{}") != 200) return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::string body;
+        if (Get("/test/received?path=" + UrlEncode("/none"), &body) == 0) return true; // no answer any more
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    const std::string logPath = FDir.File("server.log");
-    std::vector<std::string> args = {RefServerBinary(),
-                                     "--state",
-                                     StateFile(),
-                                     "--cert",
-                                     FDir.File("certs/server.pem"),
-                                     "--key",
-                                     FDir.File("certs/server.key"),
-                                     "--port",
-                                     std::to_string(port),
-                                     "--session-seconds",
-                                     std::to_string(FSessionSeconds),
-                                     "--test-api"};
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = ::fork();
-    if (pid < 0) {
-        ::close(out[0]);
-        ::close(out[1]);
-        FStartError = "fork failed";
-        return false;
-    }
-    if (pid == 0) {
-        int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        ::dup2(out[1], 1);
-        if (log >= 0) ::dup2(log, 2);
-        // The test process may block signals; the server must start with a clean mask.
-        sigset_t none;
-        sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    FPid = pid;
-    FOutFd = out[0];
-
-    // Reads the one "listening on https://127.0.0.1:<port>" line.
-    std::string line;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (line.find('\n') == std::string::npos) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
-                .count();
-        if (left <= 0) break;
-        pollfd p{FOutFd, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left)) <= 0) break;
-        char buf[256];
-        ssize_t n = ::read(FOutFd, buf, sizeof buf);
-        if (n <= 0) break;
-        line.append(buf, static_cast<size_t>(n));
-    }
-    const std::string prefix = "listening on https://127.0.0.1:";
-    if (line.rfind(prefix, 0) == 0 && line.find('\n') != std::string::npos) {
-        FPort = std::atoi(line.c_str() + prefix.size());
-        if (FPort > 0) return true;
-    }
-    FStartError = "the server did not report listening (stdout: " + line + "; log: " + ServerLog() + ")";
-    Stop();
+    FLastError = "the server still answers after /test/stop";
     return false;
-}
-
-void RefServer::Stop() {
-    if (FPid > 0) {
-        ::kill(FPid, SIGTERM);
-        if (!WaitChild(FPid, 10000)) {
-            ::kill(FPid, SIGKILL);
-            WaitChild(FPid, 5000);
-        }
-        FPid = -1;
-    }
-    if (FOutFd >= 0) {
-        ::close(FOutFd);
-        FOutFd = -1;
-    }
 }
 
 bool RefServer::Restart() {
@@ -181,48 +50,6 @@ bool RefServer::Restart() {
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
     return false;
-}
-
-int RefServer::Post(const std::string& path, const std::string& json, std::string* body) {
-    if (!Running()) {
-        FLastError = "the server is not running";
-        return 0;
-    }
-    httplib::SSLClient cli("127.0.0.1", FPort);
-    cli.set_ca_cert_path(CaFile().c_str());
-    cli.enable_server_certificate_verification(true);
-    cli.set_connection_timeout(5);
-    cli.set_read_timeout(15);
-    auto res = cli.Post(path.c_str(), json, "application/json");
-    if (!res) {
-        FLastError = "test API " + path + ": " + httplib::to_string(res.error());
-        return 0;
-    }
-    if (body) *body = res->body;
-    if (res->status != 200)
-        FLastError = "test API " + path + ": " + std::to_string(res->status) + " " + res->body;
-    return res->status;
-}
-
-int RefServer::Get(const std::string& path, std::string* body) {
-    if (!Running()) {
-        FLastError = "the server is not running";
-        return 0;
-    }
-    httplib::SSLClient cli("127.0.0.1", FPort);
-    cli.set_ca_cert_path(CaFile().c_str());
-    cli.enable_server_certificate_verification(true);
-    cli.set_connection_timeout(5);
-    cli.set_read_timeout(15);
-    auto res = cli.Get(path.c_str());
-    if (!res) {
-        FLastError = "test API " + path + ": " + httplib::to_string(res.error());
-        return 0;
-    }
-    if (body) *body = res->body;
-    if (res->status != 200)
-        FLastError = "test API " + path + ": " + std::to_string(res->status) + " " + res->body;
-    return res->status;
 }
 
 bool RefServer::AddStore(const std::string& businessNo, const std::string& agentKey,

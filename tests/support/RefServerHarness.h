@@ -4,8 +4,6 @@
 
 #include "tests/support/TestSupport.h"
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -49,6 +47,9 @@ class RefServer {
     // Makes certificates and a state file in a fresh temporary folder and starts the server with
     // --test-api on a free port. Check Running() / StartError() before use.
     explicit RefServer(int sessionSeconds = 3600);
+    // Whether this system can run the server for tests at all, and if not why (a Windows test run
+    // without the trusted certificates its runner sets up); such tests skip.
+    static bool CanRun(std::string* why);
     ~RefServer(); // Stop()
     RefServer(const RefServer&) = delete;
     RefServer& operator=(const RefServer&) = delete;
@@ -58,7 +59,7 @@ class RefServer {
     // Text of the last failed harness call (test API answer or transport error).
     const std::string& LastError() const { return FLastError; }
 
-    std::string BaseUrl() const; // "https://127.0.0.1:PORT"
+    std::string BaseUrl() const; // "https://127.0.0.1:PORT" ("https://localhost:PORT" under wine)
     int Port() const { return FPort; }
     std::string CaFile() const;    // the CA certificate the server's certificate is signed with
     std::string StateFile() const; // the server's SQLite state
@@ -102,6 +103,9 @@ class RefServer {
     // The --report text of the state file (runs the server binary on it).
     std::string ReportText(const std::string& businessNo = "");
 
+    // Asks the server to stop through the test API, as a starter without signals must; true once
+    // it no longer answers.
+    bool RequestStop();
     // Stops and starts the server again on the same port and state file (sessions are lost).
     bool Restart();
     void Stop();
@@ -115,8 +119,9 @@ class RefServer {
     TempDir FDir;
     int FSessionSeconds = 3600;
     int FPort = 0;
-    pid_t FPid = -1;
-    int FOutFd = -1;
+    // The running server as each system knows it (tests/support/<os>/RefServerOs.cpp).
+    struct TProcess;
+    std::unique_ptr<TProcess> FProc;
     std::string FStartError;
     std::string FLastError;
 };

@@ -54,6 +54,8 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 
 struct ProcessResult {
+    // -1 when it had to be killed; kExitUnknown when the system gives no way to learn it (wine
+    // starting a program of the host system).
     int ExitCode = -1;
     std::string Out;
     std::string Err;
@@ -63,5 +65,11 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& env = {}, int timeoutMs = 30000);
 std::string AgentBinary();
+inline constexpr int kExitUnknown = -2;
+
+// The path as the host system's own programs and drivers see it: the same path on Linux; under wine
+// the Unix path of a Windows path (wine's ODBC bridge hands a database path to the host's driver
+// as given, and the reference server is a host program).
+std::string HostPath(const std::string& path);
 
 } // namespace pavona::test

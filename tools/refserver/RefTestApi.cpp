@@ -2,6 +2,12 @@
 // fault injection, session and clock control, and what the server received.
 #include "tools/refserver/RefHttp.h"
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
 namespace pavona::refserver {
 namespace {
 
@@ -106,6 +112,15 @@ void RefHttp::TestRoutes() {
         if (!withBody(req, res, b)) return;
         FSessionSeconds = b.value("seconds", FOptions.SessionSeconds);
         ok(res);
+    });
+    // A starter that cannot send signals (a Windows test under wine, which starts this program
+    // without a handle to it) asks for the stop; the answer goes out before the stop begins.
+    FServer.Post("/test/stop", [=](const Req&, Res& res) {
+        ok(res);
+        std::thread([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            ::kill(::getpid(), SIGTERM);
+        }).detach();
     });
     FServer.Post("/test/sessions/expire", [=, this](const Req&, Res& res) {
         std::lock_guard lock(FSessionLock);

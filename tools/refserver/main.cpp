@@ -28,7 +28,7 @@ Serve:
     --port N              port on 127.0.0.1; 0 (the default) takes any free port
     --session-seconds S   lifetime of a login session in seconds (default 3600); after it the
                           server answers 401 and the agent logs in again
-    --test-api            also serve /test/... (fault injection, inspection, clock); tests only
+    --test-api            also serve /test/... (fault injection, inspection, clock, stop); tests only
   Prints exactly one line "listening on https://127.0.0.1:<port>" when ready; stops cleanly on
   SIGTERM or SIGINT.
 

@@ -5,6 +5,7 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <map>
 #include <thread>
 
@@ -549,6 +550,20 @@ TEST_F(RefServerTest, AFaultedPostLeavesAKeptAliveConnectionUsable) {
     Json seen = Json::parse(FServer.Received("/api/auth/agent"));
     ASSERT_EQ(seen.size(), 2u) << seen.dump();
     EXPECT_EQ(seen[1]["method"], "POST");
+}
+
+// A starter without signals (a Windows test under wine) stops the server through the test API: the
+// request is answered, then the server stops as on SIGTERM and no longer answers.
+TEST_F(RefServerTest, StopsWhenTheTestApiAsks) {
+    ASSERT_TRUE(FServer.Summary(kStore).Ok) << FServer.LastError();
+    ASSERT_TRUE(FServer.RequestStop()) << FServer.LastError();
+    EXPECT_FALSE(FServer.Summary(kStore).Ok);
+    for (int i = 0; i < 100 && FServer.ServerLog().find("refserver: stopped") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_NE(FServer.ServerLog().find("refserver: stopped"), std::string::npos) << FServer.ServerLog();
+    // The same port and state serve again after such a stop.
+    ASSERT_TRUE(FServer.Restart()) << FServer.StartError();
+    EXPECT_TRUE(FServer.Summary(kStore).Ok) << FServer.LastError();
 }
 
 TEST_F(RefServerTest, StateSurvivesARestartButSessionsDoNot) {

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The Windows tests under wine: builds the windows preset (mingw-w64, googletest from its Debian
+# sources) and runs its test programs through CTest. The reference server is the host's own program
+# (build/debug), started by the tests through wine on one set of test certificates; as root, a
+# private mount namespace binds a copy of /etc/ssl/certs holding their CA over the real one, which
+# is where wine builds its trust store from. Without root the tests that need the server skip.
+# One wineserver is kept running (-p) for the whole run, so each test starts in a fraction of a
+# second instead of seconds.
+#   tools/windows-tests.sh [ctest arguments, e.g. -R Console]   (after tools/setup.sh, which
+#   installs mingw-w64 and wine)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+echo "== the Windows build with its tests (preset windows)"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$jobs"
+
+server=$PWD/build/debug/tools/refserver/pavona-refserver
+if [ ! -x "$server" ]; then
+  cmake --preset debug >/dev/null
+  cmake --build --preset debug -j "$jobs" --target pavona-refserver
+fi
+
+work=$(mktemp -d /tmp/pavona-wine-tests-XXXXXX)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  # A server whose test ended before stopping it (a crash, a time-out) is named by the run's folder.
+  pkill -f "$work/certs" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+run_tests() {
+  # Detached from this script's output, or a pipe reading it would wait for the wineserver too.
+  wineserver -p </dev/null >/dev/null 2>&1
+  # The prefix is made once, before the tests start in parallel.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  ctest --preset windows -j "$jobs" --timeout 300 "$@"
+}
+
+if [ "$(id -u)" = 0 ] && unshare -m true 2>/dev/null; then
+  "$server" --make-certs "$work/certs" >/dev/null
+  cp -a /etc/ssl/certs "$work/trust"
+  cp "$work/certs/ca.pem" "$work/trust/pavona-test-ca.pem"
+  ln -sf pavona-test-ca.pem "$work/trust/$(openssl x509 -hash -noout -in "$work/certs/ca.pem").0"
+  cat /etc/ssl/certs/ca-certificates.crt "$work/certs/ca.pem" > "$work/trust/ca-certificates.crt"
+  export PAVONA_REFSERVER_BIN=$server PAVONA_TEST_CERTS=$work/certs
+  export -f run_tests
+  export jobs
+  unshare -m bash -c 'mount --bind "$1" /etc/ssl/certs && shift && run_tests "$@"' run "$work/trust" "$@"
+else
+  echo "== not root (or no private mount namespace): the tests that need the reference server skip"
+  run_tests "$@"
+fi
