@@ -76,9 +76,11 @@ int RunReport(const TCommandLine& cl, std::ostream& out) {
 
 // /install and /uninstall print their own lines; an installer's script learns of a failed step
 // from the exit code.
-int RunInstallMode(bool install, std::ostream& out) {
+int RunInstallMode(bool install, bool residentBuilt, std::ostream& out) {
     const bool ownConsole = platform::AttachConsoleOutput();
-    const bool ok = install ? InstallConsole(out) : UninstallConsole(out);
+    TInstallHooks hooks;
+    hooks.ResidentBuilt = residentBuilt;
+    const bool ok = install ? InstallConsole(out, hooks) : UninstallConsole(out, residentBuilt);
     ConsoleWait(ownConsole, out, std::cin);
     return ok ? kExitOk : kExitFailed;
 }
@@ -127,9 +129,9 @@ int RunAgent(const std::vector<std::string>& args, std::ostream& out, const TRes
         }
         return kExitOk;
     case TRunMode::Install:
-        return RunInstallMode(true, out);
+        return RunInstallMode(true, resident != nullptr, out);
     case TRunMode::Uninstall:
-        return RunInstallMode(false, out);
+        return RunInstallMode(false, resident != nullptr, out);
     case TRunMode::Report:
         return RunReport(cl, out);
     case TRunMode::Enroll:

@@ -114,6 +114,12 @@ bool InstallConsole(std::ostream& out, const TInstallHooks& hooks) {
     } else {
         out << "  ok  이미 설치된 자리에서 돌고 있습니다\n";
     }
+    if (!hooks.ResidentBuilt) {
+        // Registered, a program without its resident mode would open and end at every login.
+        out << "  --  자동 실행은 등록하지 않았습니다 — 이 판에는 상주 에이전트(트레이 창)가 없습니다\n\n";
+        out << "설치가 끝났습니다. 보고는 " << target << " /once 로 보냅니다.\n";
+        return true;
+    }
     SetAutoStart(true, target);
     const std::string command = AutoStartCommand();
     if (AutoStartState(command, target, platform::FileExists(target)) != TAutoStartState::Installed) {
@@ -133,7 +139,7 @@ bool InstallConsole(std::ostream& out, const TInstallHooks& hooks) {
     return true;
 }
 
-bool UninstallConsole(std::ostream& out) {
+bool UninstallConsole(std::ostream& out, bool residentBuilt) {
     out << "Pavona 농할 에이전트 — 자동 실행 해제\n\n";
     SetAutoStart(false, "");
     const std::string left = AutoStartCommand();
@@ -146,7 +152,10 @@ bool UninstallConsole(std::ostream& out) {
     out << "  프로그램 파일   " << InstalledExeFor(platform::ExecutablePath()) << "\n";
     out << "  설정·보관함     " << platform::ParentDir(SettingsPath()) << "\n\n";
     out << "※ 설정과 보관함은 지우지 않습니다 — 보고 이력이 거기 있습니다.\n";
-    out << "   완전히 지우시려면 트레이에서 종료한 뒤 위 폴더를 지워 주세요.\n";
+    if (residentBuilt)
+        out << "   완전히 지우시려면 트레이에서 종료한 뒤 위 폴더를 지워 주세요.\n";
+    else
+        out << "   완전히 지우시려면 위 폴더를 지워 주세요.\n";
     return removed;
 }
 

@@ -41,6 +41,9 @@ std::string AutoStartAdvice(TAutoStartState state);
 struct TInstallHooks {
     std::string CurrentExe;
     std::string PackagedExe;
+    // False in a build without the resident agent (the window): nothing would stay running at
+    // login, so autostart is not registered and nothing is started in a tray.
+    bool ResidentBuilt = true;
     std::function<bool(const std::string& program, const std::vector<std::string>& args,
                        const std::string& workDir)>
         Start;
@@ -51,7 +54,8 @@ struct TInstallHooks {
 // Prints its own lines; true when everything was done.
 bool InstallConsole(std::ostream& out, const TInstallHooks& hooks = {});
 // /uninstall: removes the autostart entry and says where the program and the data stay.
-// True when no autostart entry is left.
-bool UninstallConsole(std::ostream& out);
+// True when no autostart entry is left. `residentBuilt` as for /install: without a tray there is
+// nothing to quit before removing the folders.
+bool UninstallConsole(std::ostream& out, bool residentBuilt = true);
 
 } // namespace pavona

@@ -12,8 +12,11 @@ cd "$(dirname "$0")/.."
 [ "$(id -u)" = 0 ] || { echo "X  needs root: a private mount namespace trusts the test CA for wine"; exit 2; }
 
 echo "== building: the Windows agent (preset windows), the reference server and the demo POS (release)"
-cmake --preset windows >/dev/null && cmake --build --preset windows -j "$(nproc)" --target pavona-agent >/dev/null
-cmake --preset release >/dev/null && cmake --build --preset release -j "$(nproc)" --target pavona-refserver pavona-demopos >/dev/null
+# One command per line: under set -e a failing command inside an && list would not stop the script.
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$(nproc)" --target pavona-agent >/dev/null
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$(nproc)" --target pavona-refserver pavona-demopos >/dev/null
 exe=$PWD/build/windows/pavona-agent.exe
 server=$PWD/build/release/tools/refserver/pavona-refserver
 demopos=$PWD/build/release/tools/demopos/pavona-demopos
@@ -34,8 +37,9 @@ cp "$work/certs/ca.pem" "$work/trust/pavona-test-ca.pem"
 ln -sf pavona-test-ca.pem "$work/trust/$(openssl x509 -hash -noout -in "$work/certs/ca.pem").0"
 cat /etc/ssl/certs/ca-certificates.crt "$work/certs/ca.pem" > "$work/trust/ca-certificates.crt"
 agent() {
+  # No input: a console of the agent's own would otherwise wait for a key at the end of a mode.
   unshare -m bash -c 'mount --bind "$1" /etc/ssl/certs && shift && exec wine "$@"' agent "$work/trust" "$exe" "$@" \
-    2> >(grep -v '^wine: ' >&2)
+    </dev/null 2> >(grep -v '^wine: ' >&2)
 }
 
 "$demopos" --out "$work/pos.sqlite" --days-back 1 --days 2 --receipts 150 --seed 7 >/dev/null

@@ -28,16 +28,20 @@ cleanup() {
   wineserver -k >/dev/null 2>&1 || true
   # A server whose test ended before stopping it (a crash, a time-out) is named by the run's folder.
   pkill -f "$work/certs" 2>/dev/null || true
-  rm -rf "$work"
+  [ -n "${PAVONA_KEEP_WINE_RUN:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
 
 run_tests() {
   # Detached from this script's output, or a pipe reading it would wait for the wineserver too.
   wineserver -p </dev/null >/dev/null 2>&1
-  # The prefix is made once, before the tests start in parallel.
+  # The prefix, and with one HTTPS exchange its trust store, are made once before the tests start
+  # in parallel: two first programs of a fresh prefix at once were seen to fail TLS or to hang.
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
-  ctest --preset windows -j "$jobs" --timeout 300 "$@"
+  ctest --preset windows -R '^AgentApiHttpsTest[.]FirstRequestLogsIn' --timeout 120 >/dev/null 2>&1 || true
+  # Under wine a test now and then hangs after its last check (about one run in three, a different
+  # test each time; docs/windows.md): such a test is ended after 90 s and run once more.
+  ctest --preset windows -j "$jobs" --repeat after-timeout:2 "$@"
 }
 
 if [ "$(id -u)" = 0 ] && unshare -m true 2>/dev/null; then

@@ -1,5 +1,5 @@
-// The console and detached starts on Windows. The agent is a window program: a console mode
-// attaches to the console of whoever started it, or opens its own, and writes UTF-8 to it.
+// The console and detached starts on Windows. A console mode writes UTF-8 to the console of whoever
+// started it; a program without one (the window program) attaches to its caller's or opens its own.
 #include "platform/Platform.h"
 
 #include "platform/windows/WinText.h"
@@ -35,9 +35,19 @@ std::wstring Quoted(const std::wstring& arg) {
 
 bool AttachConsoleOutput() {
     bool opened = false;
-    if (!AttachConsole(ATTACH_PARENT_PROCESS)) {
-        if (!AllocConsole()) return false;
-        opened = true;
+    DWORD ids[2];
+    const DWORD clients = GetConsoleProcessList(ids, 2);
+    if (clients == 0) {
+        if (!AttachConsole(ATTACH_PARENT_PROCESS)) {
+            if (!AllocConsole()) return false;
+            opened = true;
+        }
+    } else if (clients == 1) {
+        // The console program has a console already. Shared with its caller (cmd, PowerShell) it
+        // stays open after the run; one Windows opened for it alone (a double click) closes with
+        // it, so the end-of-run wait keeps it readable, where someone can see it and answer.
+        const auto isConsole = [](DWORD which) { return GetFileType(GetStdHandle(which)) == FILE_TYPE_CHAR; };
+        opened = isConsole(STD_INPUT_HANDLE) && isConsole(STD_OUTPUT_HANDLE);
     }
     SetConsoleOutputCP(CP_UTF8);
     // A window program starts without standard streams: they are tied to the console now, unless

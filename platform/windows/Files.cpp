@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <mutex>
+
 namespace pavona::platform {
 namespace {
 
@@ -144,6 +146,10 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
 
 bool AppendToFile(const std::string& path, const std::string& bytes, bool durable) {
     // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end, as O_APPEND does.
+    // Wine emulates that by seeking to the end and writing, so two threads could write over each
+    // other; within this process appends therefore take turns, whatever the system does.
+    static std::mutex appending;
+    const std::lock_guard<std::mutex> turn(appending);
     TWinHandle h(CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | GENERIC_READ,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr));

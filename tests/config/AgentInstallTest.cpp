@@ -137,6 +137,31 @@ TEST_F(InstallFlowTest, InstallCopiesRegistersAndStartsInTheTray) {
     EXPECT_FALSE(platform::FileExists(SettingsPath()));
 }
 
+// A build without the window has no resident mode: registered, it would open and end at every
+// login, and no icon would come. The program still gets its fixed place; the lines say what to run.
+TEST_F(InstallFlowTest, WithoutTheResidentAgentInstallCopiesButRegistersAndStartsNothing) {
+    const std::string current = MakeDownloadedProgram("#!/bin/sh\nexit 0\n");
+    const std::string target = InstalledExe();
+    TInstallHooks hooks = Hooks(current);
+    hooks.ResidentBuilt = false;
+    std::ostringstream out;
+    EXPECT_TRUE(InstallConsole(out, hooks));
+    EXPECT_EQ(out.str(), "Pavona 농할 에이전트 — 설치\n\n"
+                         "  지금 자리  " + current + "\n"
+                         "  옮길 자리  " + target + "\n"
+                         "  ok  옮겼습니다\n"
+                         "  --  자동 실행은 등록하지 않았습니다 — 이 판에는 상주 에이전트(트레이 창)가 없습니다\n\n"
+                         "설치가 끝났습니다. 보고는 " + target + " /once 로 보냅니다.\n");
+    EXPECT_EQ(test::ReadFile(target), test::ReadFile(current));
+    EXPECT_EQ(AutoStartCommand(), "");
+    EXPECT_TRUE(FStarts.empty());
+
+    std::ostringstream un;
+    EXPECT_TRUE(UninstallConsole(un, false));
+    EXPECT_NE(un.str().find("\n   완전히 지우시려면 위 폴더를 지워 주세요.\n"), std::string::npos) << un.str();
+    EXPECT_EQ(un.str().find("트레이"), std::string::npos) << un.str();
+}
+
 TEST_F(InstallFlowTest, InstallFromTheInstalledPlaceCopiesNothing) {
     const std::string target = InstalledExe();
     platform::MakeDirs(InstallDir());

@@ -5,6 +5,7 @@
 #include "tools/refserver/RefState.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +30,8 @@ Serve:
     --session-seconds S   lifetime of a login session in seconds (default 3600); after it the
                           server answers 401 and the agent logs in again
     --test-api            also serve /test/... (fault injection, inspection, clock, stop); tests only
+    --log FILE            write the server's own lines (standard error) to FILE, appended; a
+                          starter that cannot redirect standard error (wine) names a file instead
   Prints exactly one line "listening on https://127.0.0.1:<port>" when ready; stops cleanly on
   SIGTERM or SIGINT.
 
@@ -86,7 +89,7 @@ Args Parse(int argc, char** argv) {
         "--state",      "--cert",        "--key",       "--port",        "--session-seconds",
         "--make-certs", "--business-no", "--agent-key", "--point-label", "--point-id",
         "--policy",     "--code",        "--hours",     "--vendor-item-code", "--verdict",
-        "--reason"};
+        "--reason",     "--log"};
     Args a;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -218,5 +221,8 @@ int main(int argc, char** argv) {
     if (!ToInt(value("--port", "0"), 0, 65535, o.Port)) return Fail("--port needs 0 to 65535", 2);
     if (!ToInt(value("--session-seconds", "3600"), 0, 100000000, o.SessionSeconds))
         return Fail("--session-seconds needs a whole number of seconds", 2);
+    if (a.Values.count("--log") && !std::freopen(value("--log").c_str(), "a", stderr))
+        return Fail("cannot open the log file " + value("--log"), 2);
+    std::setvbuf(stderr, nullptr, _IONBF, 0);
     return RunServer(o);
 }

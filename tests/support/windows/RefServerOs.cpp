@@ -1,7 +1,8 @@
 // The Windows side of the reference server harness, for the tests under wine: the server is the
 // host's Linux program, started through wine on certificates the run's trust store already holds.
 // Wine gives no handle to such a program and ties only its standard input and output to Windows
-// handles, so the server writes its "listening" line into a file and is stopped through the test
+// handles (standard error stays the test's own, which the test runner waits on), so the server
+// writes its "listening" line into a file, its log into another, and is stopped through the test
 // API; the test API goes over the platform's own HTTPS session.
 #include "tests/support/RefServerHarness.h"
 
@@ -84,6 +85,7 @@ bool RefServer::Start(int port) {
                                            "--key",             certs + "/server.key",
                                            "--port",            std::to_string(port),
                                            "--session-seconds", std::to_string(FSessionSeconds),
+                                           "--log",             HostPath(FDir.File("server.log")),
                                            "--test-api"};
     const std::wstring app = Wide(DosPath(RefServerBinary()));
     std::wstring line = L"\"" + app + L"\"";

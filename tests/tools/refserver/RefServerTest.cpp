@@ -603,7 +603,7 @@ TEST(RefServerCommandLine, SeedingWithoutServingAndUsageErrors) {
     for (const char* option : {"--state", "--cert", "--key", "--port", "--session-seconds", "--test-api",
                                "--make-certs", "--add-store", "--business-no", "--agent-key", "--point-label",
                                "--point-id", "--policy", "--issue-code", "--code", "--hours", "--report",
-                               "--decide", "--vendor-item-code", "--verdict", "--reason"})
+                               "--decide", "--vendor-item-code", "--verdict", "--reason", "--log"})
         EXPECT_NE(help.Out.find(option), std::string::npos) << option;
 
     const std::vector<std::string> add = {"--add-store",
