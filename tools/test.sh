@@ -52,7 +52,7 @@ ctest --preset fuzz -j "$jobs" --timeout 300 || status=1
 
 # The Windows build (mingw-w64) and its tests under wine: the unit tests and the engine, client and
 # console-mode tests against the reference server (this build's) and demo POS files read through
-# wine's ODBC bridge. On 2 cores the build took about N minutes from scratch and the tests under a minute.
+# wine's ODBC bridge. On 2 cores the build took about 3 minutes from scratch and the tests about one.
 echo "== the Windows build and its tests under wine"
 bash tools/windows-tests.sh || status=1
 exit $status
