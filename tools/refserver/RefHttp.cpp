@@ -202,7 +202,7 @@ std::string RefHttp::Authenticate(const httplib::Request& req, httplib::Response
         std::lock_guard lock(FSessionLock);
         auto it = FSessions.find(sid);
         if (!sid.empty() && it != FSessions.end()) {
-            if (FState.Now() < it->second.ExpiresAt) return it->second.Store;
+            if (FState.NowMs() < it->second.ExpiresAtMs) return it->second.Store;
             FSessions.erase(it);
         }
     }
@@ -263,10 +263,10 @@ void RefHttp::Routes() {
         const int seconds = FSessionSeconds.load();
         {
             std::lock_guard lock(FSessionLock);
-            const int64_t now = FState.Now();
+            const int64_t now = FState.NowMs();
             for (auto it = FSessions.begin(); it != FSessions.end();)
-                it = it->second.ExpiresAt <= now ? FSessions.erase(it) : std::next(it);
-            FSessions[sid] = Session{store, now + seconds};
+                it = it->second.ExpiresAtMs <= now ? FSessions.erase(it) : std::next(it);
+            FSessions[sid] = Session{store, now + int64_t{seconds} * 1000};
         }
         // No Max-Age: the session ends on the server, which answers 401 so the agent logs in again.
         res.set_header("Set-Cookie", std::string(kCookieName) + "=" + sid + "; Path=/; Secure; HttpOnly");

@@ -49,7 +49,7 @@ class RefHttp {
   private:
     struct Session {
         std::string Store;
-        int64_t ExpiresAt = 0;
+        int64_t ExpiresAtMs = 0;
     };
 
     void Routes();

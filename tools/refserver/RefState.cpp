@@ -133,6 +133,12 @@ int64_t RefState::Now() const {
     return duration_cast<seconds>(system_clock::now().time_since_epoch()).count() + FOffset.load();
 }
 
+int64_t RefState::NowMs() const {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count() +
+           FOffset.load() * 1000;
+}
+
 std::string RefState::UtcText(int64_t unixSeconds) {
     std::time_t t = static_cast<std::time_t>(unixSeconds);
     std::tm tm{};

@@ -42,6 +42,9 @@ class RefState {
 
     // The association's clock in Unix seconds: real time moved by a settable offset.
     int64_t Now() const;
+    // The same clock in milliseconds: sessions of a second or two must not end early for
+    // the want of the fraction of the second they began in.
+    int64_t NowMs() const;
     void SetClockOffset(int64_t seconds) { FOffset = seconds; }
     static std::string UtcText(int64_t unixSeconds); // yyyy-mm-ddThh:mm:ssZ
 

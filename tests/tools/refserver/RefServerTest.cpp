@@ -160,8 +160,17 @@ TEST_F(RefServerTest, LoginSessionsAndStoreChecks) {
     EXPECT_EQ(notJson.Status, 400);
 
     // A short session ends on the server: 401, and a new login works again.
+    // Logged in at the very end of a wall-clock second, the session still lasts its whole second.
     ASSERT_TRUE(FServer.SetSessionSeconds(1));
+    const auto msOfSecond = [] {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count() % 1000;
+    };
+    while (msOfSecond() < 985)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     ASSERT_EQ(a.Login(kKey).Status, 200);
+    while (msOfSecond() >= 985)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(a.Report("/api/agent/status", "registers", Json::array()).Status, 200);
     std::this_thread::sleep_for(std::chrono::milliseconds(1300));
     Reply expired = a.Report("/api/agent/status", "registers", Json::array());
