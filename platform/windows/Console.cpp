@@ -9,29 +9,6 @@
 #include <cstdio>
 
 namespace pavona::platform {
-namespace {
-
-// One argument as the C runtime splits a command line back: quoted when it has blanks or quotes,
-// backslashes before a quote doubled.
-std::wstring Quoted(const std::wstring& arg) {
-    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
-    std::wstring out = L"\"";
-    size_t slashes = 0;
-    for (const wchar_t c : arg) {
-        if (c == L'\\') {
-            ++slashes;
-            continue;
-        }
-        out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
-        slashes = 0;
-        out.push_back(c);
-    }
-    out.append(slashes * 2, L'\\');
-    out.push_back(L'"');
-    return out;
-}
-
-} // namespace
 
 bool AttachConsoleOutput() {
     bool opened = false;
@@ -59,9 +36,7 @@ bool AttachConsoleOutput() {
 }
 
 bool StartDetached(const std::string& program, const std::vector<std::string>& args, const std::string& workDir) {
-    std::wstring command = Quoted(Wide(program));
-    for (const std::string& a : args)
-        command += L" " + Quoted(Wide(a));
+    std::wstring command = CommandLine(Wide(program), args);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace pavona::platform {
 
@@ -31,6 +32,34 @@ inline std::string ErrorText(DWORD code) {
     std::string text = n > 0 ? Trim(Narrow(buffer, n)) : "Windows 오류 " + std::to_string(code);
     if (buffer != nullptr) LocalFree(buffer);
     return text;
+}
+
+// One argument as the C runtime splits a command line back: quoted when it has blanks or quotes,
+// backslashes before a quote doubled.
+inline std::wstring QuotedArgument(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+    std::wstring out = L"\"";
+    size_t slashes = 0;
+    for (const wchar_t c : arg) {
+        if (c == L'\\') {
+            ++slashes;
+            continue;
+        }
+        out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+        slashes = 0;
+        out.push_back(c);
+    }
+    out.append(slashes * 2, L'\\');
+    out.push_back(L'"');
+    return out;
+}
+
+// The command line CreateProcessW is given for a program and its UTF-8 arguments.
+inline std::wstring CommandLine(const std::wstring& program, const std::vector<std::string>& args) {
+    std::wstring line = QuotedArgument(program);
+    for (const std::string& a : args)
+        line += L" " + QuotedArgument(Wide(a));
+    return line;
 }
 
 // A handle closed when it goes out of scope.

@@ -88,9 +88,7 @@ bool RefServer::Start(int port) {
                                            "--log",             HostPath(FDir.File("server.log")),
                                            "--test-api"};
     const std::wstring app = Wide(DosPath(RefServerBinary()));
-    std::wstring line = L"\"" + app + L"\"";
-    for (const std::string& a : args)
-        line += L" \"" + Wide(a) + L"\""; // no argument holds a quote or ends in a backslash
+    std::wstring line = platform::CommandLine(app, args);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;

@@ -26,25 +26,6 @@ void SetEnv(const std::string& name, const std::string* value) {
     _wputenv_s(Wide(name).c_str(), value ? Wide(*value).c_str() : L"");
 }
 
-// One argument quoted the way CommandLineToArgvW and the C runtime read it back.
-std::wstring Quote(const std::wstring& arg) {
-    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
-    std::wstring out = L"\"";
-    std::size_t slashes = 0;
-    for (const wchar_t c : arg) {
-        if (c == L'\\') {
-            ++slashes;
-            continue;
-        }
-        out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
-        slashes = 0;
-        out += c;
-    }
-    out.append(slashes * 2, L'\\');
-    out += L'"';
-    return out;
-}
-
 // Reads a pipe to its end into `into`.
 void Drain(HANDLE pipe, std::string* into) {
     char buf[4096];
@@ -106,9 +87,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                              nullptr);
 
     const std::wstring app = Wide(DosPath(program));
-    std::wstring line = Quote(app);
-    for (const std::string& a : args)
-        line += L" " + Quote(Wide(a));
+    std::wstring line = platform::CommandLine(app, args);
     // The child gets this process's environment with the extra values; they are set here for the
     // moment of the start and put back after.
     std::vector<std::unique_ptr<ScopedEnv>> extra;
