@@ -23,9 +23,23 @@ if [ ! -x "$server" ]; then
 fi
 
 work=$(mktemp -d /tmp/pavona-wine-tests-XXXXXX)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all
+export WINEPREFIX=$work/prefix WINEDEBUG=-all PAVONA_WINE_MESSAGES=$work/wine-messages.log
+# A display of its own, so that the tests of the hidden windows (the single instance's broadcast,
+# the session's end) can make their windows; without one they say they skip.
+xvfb_pid=
+if command -v Xvfb >/dev/null; then
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 640x480x24 3>"$work/display" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+  [ -s "$work/display" ] && export DISPLAY=:$(cat "$work/display")
+fi
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  if [ -s "$PAVONA_WINE_MESSAGES" ]; then
+    echo "== wine's own messages during the run ($PAVONA_WINE_MESSAGES):"
+    sort "$PAVONA_WINE_MESSAGES" | uniq -c | sort -rn | head -20
+  fi
   # A server whose test ended before stopping it (a crash, a time-out) is named by the run's folder.
   pkill -f "$work/certs" 2>/dev/null || true
   [ -n "${PAVONA_KEEP_WINE_RUN:-}" ] || rm -rf "$work"

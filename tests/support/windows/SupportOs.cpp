@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <stdexcept>
@@ -51,6 +52,47 @@ ScopedEnv::ScopedEnv(const std::string& name, const std::string& value) : FName(
 
 ScopedEnv::~ScopedEnv() {
     SetEnv(FName, FHad ? &FOld : nullptr);
+}
+
+namespace {
+
+// Deletes a folder's files and folders, each folder listed once. std::filesystem::remove_all of
+// mingw's libstdc++ was seen to spin for good under wine on a database's -shm file while the
+// reference server, a host program, was still closing it.
+void RemoveTree(const std::wstring& dir) {
+    WIN32_FIND_DATAW found;
+    const HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &found);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = dir + L"\\" + name;
+            const DWORD a = found.dwFileAttributes;
+            if ((a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                RemoveTree(path);
+            } else if (a & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveDirectoryW(path.c_str());
+            } else {
+                if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(h, &found));
+        FindClose(h);
+    }
+    RemoveDirectoryW(dir.c_str());
+}
+
+} // namespace
+
+TempDir::~TempDir() {
+    // A few rounds, bounded, for what another process was still writing a moment ago.
+    const std::wstring dir = Wide(FPath);
+    for (int round = 0; round < 5 && GetFileAttributesW(dir.c_str()) != INVALID_FILE_ATTRIBUTES; ++round) {
+        if (round > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        RemoveTree(dir);
+    }
+    if (GetFileAttributesW(dir.c_str()) != INVALID_FILE_ATTRIBUTES)
+        std::fprintf(stderr, "note: the temporary folder %s could not be removed whole\n", FPath.c_str());
 }
 
 TempDir::TempDir() {
