@@ -73,17 +73,24 @@ void Utf8Append(std::string& out, char32_t cp) {
     }
 }
 
+namespace {
+// Report texts are mostly ASCII: from `i`, whole eight-byte words of it are passed over without
+// decoding. Returns where the first word holding another byte (or the text's tail) begins.
+size_t AsciiWordsEnd(std::string_view s, size_t i) {
+    while (i + 8 <= s.size()) {
+        std::uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        if ((word & 0x8080808080808080ull) != 0) break;
+        i += 8;
+    }
+    return i;
+}
+} // namespace
+
 bool Utf8Valid(std::string_view s) {
     for (size_t i = 0; i < s.size();) {
-        // Report texts are mostly ASCII: runs of it need no decoding, eight bytes at a time.
         if (static_cast<unsigned char>(s[i]) < 0x80) {
-            ++i;
-            while (i + 8 <= s.size()) {
-                std::uint64_t word;
-                std::memcpy(&word, s.data() + i, 8);
-                if ((word & 0x8080808080808080ull) != 0) break;
-                i += 8;
-            }
+            i = AsciiWordsEnd(s, i + 1);
             continue;
         }
         char32_t cp;
@@ -171,15 +178,9 @@ size_t Utf8Length(std::string_view s) {
     size_t n = 0;
     for (size_t i = 0; i < s.size();) {
         if (static_cast<unsigned char>(s[i]) < 0x80) {
-            ++i;
-            ++n;
-            while (i + 8 <= s.size()) {
-                std::uint64_t word;
-                std::memcpy(&word, s.data() + i, 8);
-                if ((word & 0x8080808080808080ull) != 0) break;
-                i += 8;
-                n += 8;
-            }
+            const size_t end = AsciiWordsEnd(s, i + 1);
+            n += end - i;
+            i = end;
             continue;
         }
         char32_t cp;
