@@ -5,5 +5,5 @@
 # collects them, with the test they came from.
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEPREFIX=${WINEPREFIX:-$(dirname "$(dirname "$1")")/wineprefix}
-exec wine "$@" 2> >(awk -v log="${PAVONA_WINE_MESSAGES:-/dev/null}" -v test="$(basename "$1") ${2:-}" \
-  '/^wine: / { print test ": " $0 >> log; fflush(log); next } { print > "/dev/stderr"; fflush("/dev/stderr") }')
+exec wine "$@" 2> >(awk -v file="${PAVONA_WINE_MESSAGES:-/dev/null}" -v test="$(basename "$1") ${2:-}" \
+  '/^wine: / { print test ": " $0 >> file; fflush(file); next } { print > "/dev/stderr"; fflush("/dev/stderr") }')

@@ -52,9 +52,19 @@ run_tests() {
   # The prefix, and with one HTTPS exchange its trust store, are made once before the tests start
   # in parallel: two first programs of a fresh prefix at once were seen to fail TLS or to hang.
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
-  ctest --preset windows -R '^AgentApiHttpsTest[.]FirstRequestLogsIn' --timeout 120 >/dev/null 2>&1 || true
-  # Under wine a test now and then hangs after its last check (about one run in three, a different
-  # test each time; docs/windows.md): such a test is ended after 90 s and run once more.
+  local tries=0
+  until ctest --preset windows -R '^AgentApiHttpsTest[.]FirstRequestLogsIn' --timeout 120 --output-on-failure \
+    >>"$WINEPREFIX/../warm-up.log" 2>&1; do
+    tries=$((tries + 1))
+    if [ "$tries" -ge 3 ]; then
+      echo "== the first HTTPS exchange in the fresh prefix failed three times:"
+      tail -30 "$WINEPREFIX/../warm-up.log"
+      break
+    fi
+  done
+  [ "$tries" -gt 0 ] && [ "$tries" -lt 3 ] && echo "== the first HTTPS exchange passed after $tries failed tries"
+  # A test that hangs under wine is ended after 90 s and run once more (one run in three hung in
+  # its teardown until the tests' folders were removed without libstdc++'s remove_all).
   ctest --preset windows -j "$jobs" --repeat after-timeout:2 "$@"
 }
 

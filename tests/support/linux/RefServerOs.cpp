@@ -158,25 +158,34 @@ void RefServer::Stop() {
     }
 }
 
+namespace {
+
+// One call of the test API over HTTPS, trusting the run's own CA; 0 when no answer came.
+int Call(int port, const std::string& ca, const std::string& path, const std::string* json, std::string* body,
+         std::string& lastError) {
+    httplib::SSLClient cli("127.0.0.1", port);
+    cli.set_ca_cert_path(ca.c_str());
+    cli.enable_server_certificate_verification(true);
+    cli.set_connection_timeout(5);
+    cli.set_read_timeout(15);
+    auto res = json ? cli.Post(path.c_str(), *json, "application/json") : cli.Get(path.c_str());
+    if (!res) {
+        lastError = "test API " + path + ": " + httplib::to_string(res.error());
+        return 0;
+    }
+    if (body) *body = res->body;
+    if (res->status != 200) lastError = "test API " + path + ": " + std::to_string(res->status) + " " + res->body;
+    return res->status;
+}
+
+} // namespace
+
 int RefServer::Post(const std::string& path, const std::string& json, std::string* body) {
     if (!Running()) {
         FLastError = "the server is not running";
         return 0;
     }
-    httplib::SSLClient cli("127.0.0.1", FPort);
-    cli.set_ca_cert_path(CaFile().c_str());
-    cli.enable_server_certificate_verification(true);
-    cli.set_connection_timeout(5);
-    cli.set_read_timeout(15);
-    auto res = cli.Post(path.c_str(), json, "application/json");
-    if (!res) {
-        FLastError = "test API " + path + ": " + httplib::to_string(res.error());
-        return 0;
-    }
-    if (body) *body = res->body;
-    if (res->status != 200)
-        FLastError = "test API " + path + ": " + std::to_string(res->status) + " " + res->body;
-    return res->status;
+    return Call(FPort, CaFile(), path, &json, body, FLastError);
 }
 
 int RefServer::Get(const std::string& path, std::string* body) {
@@ -184,20 +193,7 @@ int RefServer::Get(const std::string& path, std::string* body) {
         FLastError = "the server is not running";
         return 0;
     }
-    httplib::SSLClient cli("127.0.0.1", FPort);
-    cli.set_ca_cert_path(CaFile().c_str());
-    cli.enable_server_certificate_verification(true);
-    cli.set_connection_timeout(5);
-    cli.set_read_timeout(15);
-    auto res = cli.Get(path.c_str());
-    if (!res) {
-        FLastError = "test API " + path + ": " + httplib::to_string(res.error());
-        return 0;
-    }
-    if (body) *body = res->body;
-    if (res->status != 200)
-        FLastError = "test API " + path + ": " + std::to_string(res->status) + " " + res->body;
-    return res->status;
+    return Call(FPort, CaFile(), path, nullptr, body, FLastError);
 }
 
 } // namespace pavona::test
