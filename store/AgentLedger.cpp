@@ -219,13 +219,16 @@ std::vector<TLedgerLine> TLedger::LinesOn(TDateTime day) {
     LoadMarks();
     const std::string want = FormatDay(day);
     const std::string first = FormatDay(IncDay(day, -kRangeDays));
+    const std::string last = FormatDay(IncDay(day, 1));
     std::vector<TLedgerLine> out;
     std::unordered_set<std::string> taken;
     std::vector<std::string> lines;
     for (const std::string& name : DayFiles()) {
         const std::string fileDay = name.substr(6, 10);
-        // Files of later days are not read: a line is found in its sale day's file or an earlier one.
-        if (fileDay < first || fileDay > want) continue;
+        // A line is found in its sale day's file, an earlier one, or the next day's: the window of
+        // the first cycle after midnight starts a few minutes before its watermark, so the last
+        // sales of the day before (those committed late above all) go into the new day's file.
+        if (fileDay < first || fileDay > last) continue;
         if (!ReadLines(FDir + name, lines)) continue;
         TSentKeys sent;
         for (const std::string& k : LoadSentKeys(fileDay))
@@ -319,10 +322,11 @@ std::map<std::string, TGoodsTotal> TLedger::Totals(TDateTime fromDay, TDateTime 
     LoadMarks();
     const std::string from = FormatDay(fromDay), to = FormatDay(toDay);
     const std::string first = FormatDay(IncDay(fromDay, -kRangeDays));
+    const std::string last = FormatDay(IncDay(toDay, 1)); // as in LinesOn
     std::vector<const std::pair<const std::string, TFileAgg>*> used; // path and aggregate, in name order
     for (const std::string& name : DayFiles()) {
         const std::string fileDay = name.substr(6, 10);
-        if (fileDay < first || fileDay > to) continue;
+        if (fileDay < first || fileDay > last) continue;
         const std::string path = FDir + name;
         const std::int64_t bytes = FFiles->Size(path);
         if (bytes < 0) continue;

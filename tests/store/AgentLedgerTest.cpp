@@ -96,16 +96,21 @@ TEST_F(LedgerTest, LinesOnShowsSentStateCorrectionsAndEachKeyOnce) {
     EXPECT_EQ(lines[0].Receipt, "7");
     EXPECT_EQ(lines[0].Amount, 5000);
 
-    // The line sold on the 5th is found from the 6th's file only when the 6th is not after the day asked.
-    EXPECT_TRUE(ledger.LinesOn(At(5, 0, 0)).empty());
+    // The line sold on the 5th just before midnight went into the 6th's file, as the first window
+    // after midnight starts a few minutes before its watermark: it is the 5th's, shown there.
+    const std::vector<TLedgerLine> late = ledger.LinesOn(At(5, 0, 0));
+    ASSERT_EQ(late.size(), 1u);
+    EXPECT_EQ(late[0].Key, "6:1");
+    EXPECT_EQ(late[0].FileDay, "2026-10-06");
     Sale(4, "5:1", At(5, 1, 0), "702", 100, 0);
     const std::vector<TLedgerLine> fifth = ledger.LinesOn(At(5, 0, 0));
-    ASSERT_EQ(fifth.size(), 1u);
+    ASSERT_EQ(fifth.size(), 2u);
     EXPECT_EQ(fifth[0].Key, "5:1");
     EXPECT_EQ(fifth[0].FileDay, "2026-10-04");
+    EXPECT_EQ(fifth[1].Key, "6:1");
 }
 
-TEST_F(LedgerTest, LinesOnReadsTheFilesOfTheSevenDaysBefore) {
+TEST_F(LedgerTest, LinesOnReadsTheFilesOfTheSevenDaysBeforeAndTheDayAfter) {
     const TDateTime sold = At(20, 11, 0);
     struct Case {
         int FileDay;
@@ -113,7 +118,8 @@ TEST_F(LedgerTest, LinesOnReadsTheFilesOfTheSevenDaysBefore) {
         bool Found;
     };
     const Case cases[] = {
-        {12, "a:1", false}, {13, "b:1", true}, {17, "c:1", true}, {20, "d:1", true}, {21, "e:1", false}};
+        {12, "a:1", false}, {13, "b:1", true},  {17, "c:1", true},
+        {20, "d:1", true},  {21, "e:1", true}, {22, "f:1", false}};
     for (const Case& c : cases)
         Sale(c.FileDay, c.Key, sold, "1", 100, 0);
     TLedger ledger(FDir);
@@ -127,7 +133,7 @@ TEST_F(LedgerTest, LinesOnReadsTheFilesOfTheSevenDaysBefore) {
     // The earliest file wins for a key spooled into two files.
     Sale(14, "c:1", sold, "1", 999, 0);
     const std::vector<TLedgerLine> again = ledger.LinesOn(At(20, 0, 0));
-    ASSERT_EQ(again.size(), 3u);
+    ASSERT_EQ(again.size(), 4u);
     EXPECT_EQ(again[1].Key, "c:1");
     EXPECT_EQ(again[1].FileDay, "2026-10-14");
     EXPECT_EQ(again[1].Amount, 999);
@@ -278,6 +284,10 @@ TEST_F(LedgerTest, TotalsPerGoodsOverTheRangeCountEachLineOnce) {
     EXPECT_EQ(sixth.at("A").Lines, 1);
     EXPECT_EQ(sixth.at("C").Lines, 1);
     EXPECT_EQ(sixth.at("C").Amount, 800);
+    // A line sold on the 6th just before midnight that only the 7th's file holds is the 6th's.
+    Sale(7, "5:1", At(6, 23, 58), "D", 600, 60);
+    EXPECT_EQ(ledger.Totals(At(6, 0, 0), At(6, 0, 0)).at("D").Amount, 600);
+    EXPECT_EQ(ledger.Totals(At(5, 0, 0), At(6, 0, 0)).at("D").Lines, 1);
     // Only the 7th: B's line of that day.
     const std::map<std::string, TGoodsTotal> seventh = ledger.Totals(At(7, 0, 0), At(7, 0, 0));
     ASSERT_EQ(seventh.size(), 1u);
