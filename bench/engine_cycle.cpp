@@ -109,6 +109,14 @@ void BM_CycleIntoSpool(benchmark::State& state) {
     FixedClock clock(IncMinute(IncDay(w.Day, 1), 30));
     ScopedClock scoped(clock);
     TNullAgentView view;
+    // Untimed first run (as in each benchmark here): the ratios compare warm runs, not the
+    // process's first touch of the POS file, the driver and fresh memory with another's later runs.
+    {
+        EmptySpool();
+        TAgentEngine warm(view);
+        warm.RefreshPolicy();
+        warm.CollectIfIdle();
+    }
     std::int64_t spooled = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -126,6 +134,8 @@ void BM_CycleIntoSpool(benchmark::State& state) {
         if (!TSpool(SpoolDir(), 0).Pending(FormatDay(w.Day), entries))
             return state.SkipWithError("spool unreadable");
         spooled = static_cast<std::int64_t>(entries.size());
+        // A resident engine lives on after its cycle: its teardown is no part of the cycle's cost.
+        engine.reset();
         state.ResumeTiming();
     }
     if (spooled != w.Reportable)
@@ -149,6 +159,7 @@ void BM_BareSalesLinesOfTheWindow(benchmark::State& state) {
     if (const Result<> connected = reader.Connect("Driver=SQLite3;Database=" + w.PosPath); !connected)
         return state.SkipWithError(connected.Error().c_str());
     std::vector<TSalesRow> rows;
+    if (!reader.SalesLines(window.FromT, window.ToT)) return state.SkipWithError("the first read failed");
     for (auto _ : state) {
         Result<std::vector<TSalesRow>> read = reader.SalesLines(window.FromT, window.ToT);
         if (!read) return state.SkipWithError(read.Error().c_str());
@@ -170,7 +181,7 @@ void BM_SqliteToolOnTheWindow(benchmark::State& state) {
     if (!next) return state.SkipWithError("no window");
     const std::string command = bench::SqliteToolCommand(w.PosPath, next.Value().FromT, next.Value().ToT);
     if (command.empty()) return state.SkipWithError("cannot write the statement file");
-    std::int64_t lines = 0;
+    std::int64_t lines = bench::SqliteToolLines(command);
     for (auto _ : state) {
         lines = bench::SqliteToolLines(command);
         if (lines < 0) return state.SkipWithError("sqlite3 failed");

@@ -179,7 +179,7 @@ void TAgentEngine::CollectAndSendSteps() {
         int failed = 0;
         const std::string day = SpoolDayOf(window, watermark);
         std::vector<TReturnRow> returns;
-        FSpool->BeginBatch();
+        FSpool->BeginBatch(rows.size() * TSpool::kUsualLineBytes);
         try {
             std::size_t first = 0;
             while (first < rows.size()) {

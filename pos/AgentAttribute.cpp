@@ -1,8 +1,8 @@
 // Subsidy attribution over the raw lines of one receipt.
 #include "pos/AgentAttribute.h"
 
+#include <algorithm>
 #include <cmath>
-#include <set>
 
 namespace pavona {
 
@@ -37,14 +37,11 @@ std::vector<TSaleLine> Attribute(const std::vector<TRawLine>& raw) {
 
 std::int64_t SubsidyOf(const TSaleLine& line, const std::vector<std::int64_t>& codes) {
     if (codes.empty() || line.Coupons.empty()) return 0;
-    // Each coupon counts once: a code listed twice in the policy must not claim its discount twice.
-    std::set<std::int64_t> seen;
+    // Each coupon counts once, however often the policy lists it: walking the line's own coupons
+    // (a map, so each code once) and asking whether the policy names it gives exactly that.
     std::int64_t sum = 0;
-    for (std::int64_t code : codes) {
-        if (!seen.insert(code).second) continue;
-        auto it = line.Coupons.find(code);
-        if (it != line.Coupons.end()) sum += it->second;
-    }
+    for (const auto& [code, discount] : line.Coupons)
+        if (std::find(codes.begin(), codes.end(), code) != codes.end()) sum += discount;
     return sum < 0 ? 0 : sum;
 }
 

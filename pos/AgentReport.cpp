@@ -77,11 +77,21 @@ void AppendField(std::string& out, std::string_view name, std::int64_t v) {
     AppendDec(out, v);
 }
 
+// A report line's fields as views: a receipt's lines point into the rows and the names they come
+// from instead of copying seven texts per line before writing them once.
+struct TLineView {
+    std::string_view TxKey, VendorItemCode, VendorItemName, Barcode, MemberNo, PosNo, ReceiptNo;
+    double Quantity = 0;
+    std::int64_t UnitPrice = 0, Amount = 0, DiscountAmount = 0;
+    bool HasOwnDiscount = false;
+    std::int64_t OwnDiscount = 0;
+};
+
 // The line's JSON with its sale time already in UTC: every line of a receipt shares that time,
 // so a receipt formats it once.
-std::string LineJsonAt(const TReportLine& l, std::string_view soldAtUtc) {
+std::string LineJsonAt(const TLineView& l, std::string_view soldAtUtc) {
     std::string s;
-    s.reserve(256 + l.VendorItemName.size() + l.TxKey.size());
+    s.reserve(256 + l.VendorItemName.size() + l.TxKey.size() + l.Barcode.size() + l.ReceiptNo.size());
     AppendField(s, "{\"tx_key\":", l.TxKey);
     AppendField(s, ",\"sold_at\":", soldAtUtc);
     AppendField(s, ",\"vendor_item_code\":", l.VendorItemCode);
@@ -103,7 +113,21 @@ std::string LineJsonAt(const TReportLine& l, std::string_view soldAtUtc) {
 } // namespace
 
 std::string LineJson(const TReportLine& l) {
-    return LineJsonAt(l, UtcStamp(l.SoldAtLocal));
+    TLineView v;
+    v.TxKey = l.TxKey;
+    v.VendorItemCode = l.VendorItemCode;
+    v.VendorItemName = l.VendorItemName;
+    v.Barcode = l.Barcode;
+    v.MemberNo = l.MemberNo;
+    v.PosNo = l.PosNo;
+    v.ReceiptNo = l.ReceiptNo;
+    v.Quantity = l.Quantity;
+    v.UnitPrice = l.UnitPrice;
+    v.Amount = l.Amount;
+    v.DiscountAmount = l.DiscountAmount;
+    v.HasOwnDiscount = l.HasOwnDiscount;
+    v.OwnDiscount = l.OwnDiscount;
+    return LineJsonAt(v, UtcStamp(l.SoldAtLocal));
 }
 
 std::string CouponJson(const TReportCoupon& r) {
@@ -153,9 +177,9 @@ TReceiptResult ReportReceipt(const std::vector<TSalesRow>& rows, std::size_t fir
     for (const TSaleLine& s : Attribute(raw)) {
         // Free items and negative lines keyed in as corrections are not sales the programme pays on.
         if (s.Amount <= 0 || s.Qty <= 0) continue;
-        TReportLine l;
-        l.TxKey = MakeTxKey(s.OrdCode, s.Seq);
-        l.SoldAtLocal = head.SoldAt;
+        std::string txKey = MakeTxKey(s.OrdCode, s.Seq);
+        TLineView l;
+        l.TxKey = txKey;
         l.VendorItemCode = s.Goods;
         if (const auto n = names.find(s.Goods); n != names.end()) {
             l.VendorItemName = n->second.Name;
@@ -171,7 +195,9 @@ TReceiptResult ReportReceipt(const std::vector<TSalesRow>& rows, std::size_t fir
         const TOwnDiscount own = OwnDiscountOf(l.Amount, l.DiscountAmount, s.Discount);
         l.HasOwnDiscount = own.Has;
         l.OwnDiscount = own.Value;
-        if (spool.Append(day, l.TxKey, LineJsonAt(l, soldAtUtc)))
+        // The JSON is made before the key is handed over: the view of the key points into it.
+        std::string json = LineJsonAt(l, soldAtUtc);
+        if (spool.Append(day, std::move(txKey), std::move(json)))
             ++result.Stored;
         else
             ++result.Refused;

@@ -198,7 +198,7 @@ std::string TSpool::SentPath(const std::string& day) const {
     return FDir + "sent-" + day + ".txt";
 }
 
-bool TSpool::Append(const std::string& day, const std::string& key, const std::string& payload) {
+bool TSpool::Append(const std::string& day, std::string key, std::string payload) {
     if (Full()) return false;
     // A day that is not a plain name, or a key or payload that would break the line format, would
     // corrupt the file or stay pending for ever; such a line is refused instead.
@@ -209,12 +209,18 @@ bool TSpool::Append(const std::string& day, const std::string& key, const std::s
     const std::uint32_t payloadHash = PayloadHash(payload);
     char hash[16];
     const auto [hashEnd, ec] = std::to_chars(hash, hash + sizeof hash, payloadHash);
-    bool ok = true;
     if (FBatching) {
         // A window's lines almost always go to one day file: its batch is found once.
         if (FLastBatch == nullptr || FLastBatchDay != day) {
+            const bool fresh = FBatch.find(day) == FBatch.end();
             FLastBatch = &FBatch[day];
             FLastBatchDay = day;
+            // The hint is for the window's main day; a second day (a window across midnight)
+            // grows as it needs.
+            if (fresh && FBatch.size() == 1 && FBatchHint > 0) {
+                FLastBatch->Text.reserve(FBatchHint);
+                FLastBatch->Entries.reserve(FBatchHint / kUsualLineBytes);
+            }
         }
         std::string& text = FLastBatch->Text;
         text += key;
@@ -226,21 +232,24 @@ bool TSpool::Append(const std::string& day, const std::string& key, const std::s
         ++FLastBatch->Count;
         // A line that reads back as damage (not UTF-8) must be counted as such: that batch is
         // read back from disk.
+        const std::int64_t size = static_cast<std::int64_t>(Utf8Length(key) + 2 * Utf8Length(payload) + 16);
         if (FLastBatch->Known && Utf8Valid(key) && Utf8Valid(payload))
-            FLastBatch->Entries.push_back(TCachedEntry{key, payload, payloadHash});
+            FLastBatch->Entries.push_back(TCachedEntry{std::move(key), std::move(payload), payloadHash});
         else
             FLastBatch->Known = false;
-    } else {
-        const std::string line = key + "\t" + std::string(hash, hashEnd) + "\t" + payload + "\r\n";
-        ok = AppendLinesTo(*FFiles, SpoolPath(day), line, true);
+        FBytesNow += size;
+        return true;
     }
+    const std::string line = key + "\t" + std::string(hash, hashEnd) + "\t" + payload + "\r\n";
+    const bool ok = AppendLinesTo(*FFiles, SpoolPath(day), line, true);
     if (ok) FBytesNow += static_cast<std::int64_t>(Utf8Length(key) + 2 * Utf8Length(payload) + 16);
     return ok;
 }
 
-void TSpool::BeginBatch() {
+void TSpool::BeginBatch(std::size_t expectedBytes) {
     DiscardBatch();
     FBatching = true;
+    FBatchHint = expectedBytes;
 }
 
 int TSpool::EndBatch() {

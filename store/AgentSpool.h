@@ -47,15 +47,22 @@ struct TPointCheck {
 
 class TSpool {
   public:
+    // About what one sales line takes in a day file (key, hash, report JSON, line break).
+    static constexpr std::size_t kUsualLineBytes = 384;
+
     // `maxBytes` ≤ 0 means no size limit. `files` defaults to the operating system's files.
     TSpool(const std::string& dir, std::int64_t maxBytes, std::shared_ptr<TSpoolFiles> files = nullptr);
     ~TSpool();
     TSpool(const TSpool&) = delete;
     TSpool& operator=(const TSpool&) = delete;
 
-    // True when the line is durably written, or buffered in an open batch.
-    bool Append(const std::string& day, const std::string& key, const std::string& payload);
-    void BeginBatch();
+    // True when the line is durably written, or buffered in an open batch. Key and payload are
+    // taken by value: a batch keeps them for the day's cache, so a caller's temporaries are moved,
+    // not copied.
+    bool Append(const std::string& day, std::string key, std::string payload);
+    // `expectedBytes` is a hint of how much the batch will hold (a window's rows times a line's
+    // usual size): one allocation instead of a big buffer copied as it doubles.
+    void BeginBatch(std::size_t expectedBytes = 0);
     // Writes every buffered file durably; returns the number of lines that could not be written.
     int EndBatch();
     void DiscardBatch();
@@ -141,6 +148,7 @@ class TSpool {
     mutable TDateTime FBytesAt = 0;
     int FBadLines = 0;
     bool FBatching = false;
+    std::size_t FBatchHint = 0;
     std::map<std::string, TBatchFile> FBatch;
     TBatchFile* FLastBatch = nullptr; // the batch of FLastBatchDay, while batching
     std::string FLastBatchDay;
