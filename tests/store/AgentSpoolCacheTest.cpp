@@ -63,7 +63,8 @@ TEST_F(AgentSpoolCacheTest, CachedPendingEqualsAFreshRead) {
             const std::string k = key();
             ASSERT_TRUE(spool.Append(day, k, payload(k)));
         } else if (op == 3) {
-            spool.BeginBatch();
+            // With and without a size hint; a batch's lines go to any of the days.
+            spool.BeginBatch(pick(2) == 0 ? 0 : static_cast<std::size_t>(pick(3)) * TSpool::kUsualLineBytes);
             for (int i = pick(5); i >= 0; --i) {
                 const std::string k = key();
                 // Now and then a payload that reads back as damage.
